@@ -1,0 +1,245 @@
+#include "data/jetsql.h"
+
+#include <QRegularExpression>
+#include <sqlite3.h>
+#include <vector>
+
+namespace data {
+
+QString jetFold(const QString& text)
+{
+    // Fast path: plain ASCII needs no decomposition.
+    bool ascii = true;
+    for (QChar c : text)
+        if (c.unicode() >= 128) {
+            ascii = false;
+            break;
+        }
+    if (ascii)
+        return text.toLower();
+    const QString decomposed = text.normalized(QString::NormalizationForm_KD);
+    QString out;
+    out.reserve(decomposed.size());
+    for (QChar c : decomposed) {
+        if (c.category() == QChar::Mark_NonSpacing)
+            continue;
+        out.append(c);
+    }
+    // Ligatures and letters with no decomposition that a French user types.
+    out.replace(QStringLiteral("æ"), QStringLiteral("ae"));
+    out.replace(QStringLiteral("Æ"), QStringLiteral("ae"));
+    out.replace(QStringLiteral("œ"), QStringLiteral("oe"));
+    out.replace(QStringLiteral("Œ"), QStringLiteral("oe"));
+    return out.toLower();
+}
+
+namespace {
+
+struct PatternItem {
+    enum Kind { Any, One, Digit, Class, Literal } kind;
+    QChar ch;
+    bool negate = false;
+    std::vector<std::pair<QChar, QChar>> ranges = {};
+
+    bool matches(QChar c) const
+    {
+        switch (kind) {
+        case One: return true;
+        case Digit: return c.isDigit();
+        case Literal: return c == ch;
+        case Class: {
+            bool in = false;
+            for (const auto& [lo, hi] : ranges)
+                if (c >= lo && c <= hi) {
+                    in = true;
+                    break;
+                }
+            return in != negate;
+        }
+        case Any: return true;
+        }
+        return false;
+    }
+};
+
+std::vector<PatternItem> compilePattern(const QString& pattern)
+{
+    std::vector<PatternItem> items;
+    const int n = int(pattern.size());
+    for (int i = 0; i < n; ++i) {
+        const QChar c = pattern[i];
+        if (c == QLatin1Char('*')) {
+            if (items.empty() || items.back().kind != PatternItem::Any)
+                items.push_back({PatternItem::Any, {}});
+        } else if (c == QLatin1Char('?')) {
+            items.push_back({PatternItem::One, {}});
+        } else if (c == QLatin1Char('#')) {
+            items.push_back({PatternItem::Digit, {}});
+        } else if (c == QLatin1Char('[')) {
+            const int close = pattern.indexOf(QLatin1Char(']'), i + 1);
+            if (close < 0) { // an unclosed bracket is taken literally
+                items.push_back({PatternItem::Literal, c});
+                continue;
+            }
+            PatternItem item{PatternItem::Class, {}};
+            int j = i + 1;
+            if (j < close && pattern[j] == QLatin1Char('!')) {
+                item.negate = true;
+                ++j;
+            }
+            for (; j < close; ++j) {
+                if (j + 2 < close && pattern[j + 1] == QLatin1Char('-')) {
+                    item.ranges.push_back({pattern[j], pattern[j + 2]});
+                    j += 2;
+                } else {
+                    item.ranges.push_back({pattern[j], pattern[j]});
+                }
+            }
+            items.push_back(item);
+            i = close;
+        } else {
+            items.push_back({PatternItem::Literal, c});
+        }
+    }
+    return items;
+}
+
+} // namespace
+
+bool jetLike(const QString& rawValue, const QString& rawPattern)
+{
+    const QString value = jetFold(rawValue);
+    const auto items = compilePattern(jetFold(rawPattern));
+    // Greedy match with backtracking to the last "*": linear in practice.
+    const int n = int(value.size());
+    const int m = int(items.size());
+    int vi = 0, pi = 0, starP = -1, starV = 0;
+    while (vi < n) {
+        if (pi < m && items[pi].kind == PatternItem::Any) {
+            starP = pi++;
+            starV = vi;
+        } else if (pi < m && items[pi].matches(value[vi])) {
+            ++vi;
+            ++pi;
+        } else if (starP >= 0) {
+            pi = starP + 1;
+            vi = ++starV;
+        } else {
+            return false;
+        }
+    }
+    while (pi < m && items[pi].kind == PatternItem::Any)
+        ++pi;
+    return pi == m;
+}
+
+QString jetToSqlite(const QString& sql)
+{
+    QString out;
+    out.reserve(sql.size() + 8);
+    const int n = int(sql.size());
+    auto isIdent = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
+    for (int i = 0; i < n; ++i) {
+        const QChar c = sql[i];
+        if (c == QLatin1Char('\'')) {
+            int j = i + 1;
+            for (; j < n; ++j) {
+                if (sql[j] == QLatin1Char('\'')) {
+                    if (j + 1 < n && sql[j + 1] == QLatin1Char('\''))
+                        ++j;
+                    else
+                        break;
+                }
+            }
+            out += sql.mid(i, j - i + 1);
+            i = j;
+        } else if (c == QLatin1Char('"')) {
+            int j = i + 1;
+            QString lit;
+            for (; j < n; ++j) {
+                if (sql[j] == QLatin1Char('"')) {
+                    if (j + 1 < n && sql[j + 1] == QLatin1Char('"')) {
+                        lit += QLatin1Char('"');
+                        ++j;
+                    } else {
+                        break;
+                    }
+                } else {
+                    lit += sql[j];
+                }
+            }
+            out += QLatin1Char('\'') + sqlQuote(lit) + QLatin1Char('\'');
+            i = j;
+        } else if (c.isDigit() && (i == 0 || (!isIdent(sql[i - 1]) && sql[i - 1] != QLatin1Char('.')))) {
+            int j = i;
+            while (j < n && (sql[j].isDigit() || sql[j] == QLatin1Char('.')))
+                ++j;
+            out += sql.mid(i, j - i);
+            if (j < n && sql[j].isLetter())
+                out += QLatin1Char(' ');
+            i = j - 1;
+        } else {
+            out += c;
+        }
+    }
+    static const QRegularExpression between(
+        QStringLiteral("\\bBETWEEN\\s+(-?\\d+(?:\\.\\d+)?)\\s+AND\\s+(-?\\d+(?:\\.\\d+)?)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString result;
+    int last = 0;
+    auto it = between.globalMatch(out);
+    while (it.hasNext()) {
+        const auto m = it.next();
+        const double a = m.captured(1).toDouble();
+        const double b = m.captured(2).toDouble();
+        result += out.mid(last, m.capturedStart() - last);
+        result += QStringLiteral("BETWEEN %1 AND %2").arg(a <= b ? m.captured(1) : m.captured(2),
+                                                           a <= b ? m.captured(2) : m.captured(1));
+        last = int(m.capturedEnd());
+    }
+    result += out.mid(last);
+    return result;
+}
+
+QString sqlQuote(const QString& text)
+{
+    QString s = text;
+    s.replace(QLatin1Char('\''), QStringLiteral("''"));
+    return s;
+}
+
+namespace {
+
+int jetCollate(void*, int la, const void* a, int lb, const void* b)
+{
+    const QString sa = jetFold(QString::fromUtf8(static_cast<const char*>(a), la));
+    const QString sb = jetFold(QString::fromUtf8(static_cast<const char*>(b), lb));
+    return sa.compare(sb);
+}
+
+QString argText(sqlite3_value* v)
+{
+    const auto* t = sqlite3_value_text(v);
+    return t ? QString::fromUtf8(reinterpret_cast<const char*>(t), sqlite3_value_bytes(v)) : QString();
+}
+
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
+{
+    // SQLite calls like(pattern, value).
+    if (argc < 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    sqlite3_result_int(ctx, jetLike(argText(argv[1]), argText(argv[0])) ? 1 : 0);
+}
+
+} // namespace
+
+void installJetFunctions(sqlite3* db)
+{
+    sqlite3_create_collation(db, "JET", SQLITE_UTF8, nullptr, jetCollate);
+    sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction, nullptr,
+                            nullptr);
+}
+
+} // namespace data

@@ -1,0 +1,224 @@
+#include "data/schema.h"
+
+#include "data/database.h"
+#include "data/jetsql.h"
+#include "platform/conversions.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <sqlite3.h>
+
+namespace data {
+
+const QStringList& examColumns()
+{
+    static const QStringList cols = {
+        QStringLiteral("PDS"), QStringLiteral("TAILLE"), QStringLiteral("bwf"), QStringLiteral("hivf"),
+        QStringLiteral("HBF"), QStringLiteral("hcf"), QStringLiteral("CHLAMF"), QStringLiteral("toxof"),
+        QStringLiteral("rubf"), QStringLiteral("FSH"), QStringLiteral("LH"), QStringLiteral("OE2"),
+        QStringLiteral("PROLAC"), QStringLiteral("INHIB"), QStringLiteral("TSH"), QStringLiteral("HUNH"),
+        QStringLiteral("HYSTERO"), QStringLiteral("COELIO"), QStringLiteral("DTBWF"), QStringLiteral("DTHIVF"),
+        QStringLiteral("DTHBF"), QStringLiteral("DTHCF"), QStringLiteral("DTCHLF"), QStringLiteral("DTTOXOF"),
+        QStringLiteral("DTRUBF"), QStringLiteral("DTHF"), QStringLiteral("DTHUNH"), QStringLiteral("DTHYST"),
+        QStringLiteral("DTCOELIO"), QStringLiteral("DTGENF"), QStringLiteral("bwm"), QStringLiteral("hivm"),
+        QStringLiteral("hbm"), QStringLiteral("hcm"), QStringLiteral("CHLAMM"), QStringLiteral("NUM"),
+        QStringLiteral("MOB"), QStringLiteral("MIG"), QStringLiteral("SURV"), QStringLiteral("DTBWM"),
+        QStringLiteral("DTHIVM"), QStringLiteral("DTHBM"), QStringLiteral("DTHCM"), QStringLiteral("DTCHLM"),
+        QStringLiteral("DTSPERMO"), QStringLiteral("DTGENM"), QStringLiteral("PRUT"), QStringLiteral("Test"),
+        QStringLiteral("Diag"), QStringLiteral("DIVERS")};
+    return cols;
+}
+
+namespace {
+
+QString textColumns(const QStringList& names)
+{
+    QStringList out;
+    for (const QString& n : names)
+        out << n + QStringLiteral(" TEXT COLLATE JET");
+    return out.join(QStringLiteral(", "));
+}
+
+QStringList schemaStatements()
+{
+    // Text columns compare as Jet does (case and accents ignored) through the JET collation. Counters never
+    // give a number twice (AUTOINCREMENT): follow-up rows may still name a deleted sheet.
+    return {
+        QStringLiteral("CREATE TABLE CIVILITES (numero INTEGER PRIMARY KEY AUTOINCREMENT, %1)")
+            .arg(textColumns({"Nom", "Prenom", "SECU", "ADRESSE1", "ADRESSE2", "Ville", "CODEPOST", "TEL1", "TEL2",
+                              "Fax", "EMAIL", "TRAITANT1", "TRAITANT2", "PROFESSION", "NOMPART", "PRENOMPART",
+                              "NEE"})),
+        QStringLiteral("CREATE TABLE FICHE (NUMERO INTEGER, NUMINTFICH INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "NUMFICH INTEGER, JCYCLE REAL, JSTIM TEXT COLLATE JET, OPTIONBLOC INTEGER, "
+                       "OPTIONSTIM INTEGER, %1, REDUC INTEGER, ABANDON INTEGER DEFAULT 0, %2)")
+            .arg(textColumns({"ANA", "DATANA", "ANTAGO", "STIMULINE", "DECLENCHO", "TYPE", "DATEPONC", "MODPONCTION",
+                              "NBRO", "NBRE", "NBREC", "GYNECOP", "ANESTHESI", "COMMENT", "DATETRANS", "MODAL",
+                              "NBRET", "TRAITEMENT", "GYNECOT", "GROSSESSE", "MULTIPLE"}),
+                 textColumns({"NomFichier"})),
+        QStringLiteral("CREATE INDEX FICHE_NUMERO ON FICHE (NUMERO)"),
+        QStringLiteral("CREATE INDEX FICHE_JCYCLE ON FICHE (JCYCLE)"),
+        QStringLiteral("CREATE TABLE EXAMENS (NUMERO NUMERIC, %1)").arg(textColumns(examColumns())),
+        QStringLiteral("CREATE INDEX EXAMENS_NUMERO ON EXAMENS (NUMERO)"),
+        QStringLiteral("CREATE TABLE GROSSESSE (NUMFICH NUMERIC, %1)")
+            .arg(textColumns({"Nom", "Prenom", "identite", "DIAGGROSS", "TERG1", "TERG2M", "TERG2F", "TERG2P",
+                              "HOSPIT", "ACCOUCHE", "COMMENT"})),
+        QStringLiteral("CREATE INDEX GROSSESSE_NUMFICH ON GROSSESSE (NUMFICH)"),
+        QStringLiteral("CREATE TABLE OPTIONS (NUMEROS INTEGER, TEXTE TEXT COLLATE JET)"),
+        QStringLiteral("CREATE INDEX OPTIONS_NUMEROS ON OPTIONS (NUMEROS)"),
+    };
+}
+
+struct StarterList {
+    int number;
+    QStringList items;
+};
+
+QList<StarterList> starterLists()
+{
+    return {
+        {1, {"Dr DURAND", "Dr LEFEBVRE", "Dr MOREAU"}},
+        {2, {"Dr GARNIER", "Dr ROUSSEL"}},
+        {3, {"Décapeptyl 0,1", "Décapeptyl 3", "Enantone", "Synarel"}},
+        {4, {"Cetrotide", "Orgalutran"}},
+        {5, {"Gonal-f", "Puregon", "Menopur", "Fostimon"}},
+        {6, {"Facile", "Difficile", "Sous écho"}},
+        {7, {"Néant", "Biologique", "FC", "GEU", "Enfant vivant"}},
+        {8, {"Simple", "Gemellaire", "Triple", "> Triple"}},
+        {9, {"Ovitrelle", "Gonadotrophine chorionique 5000", "Ovitrelle d'emblée"}},
+        {10, {"FIV", "ICSI", "IAC", "IAD", "TEC", "Stim. simple"}},
+        {11, {"Progestérone 600 mg", "Duphaston"}},
+        {12, {"Positif", "Négatif", "Non fait"}},
+        {13, {"Normal", "Pathologique"}},
+        {14, {"Normal", "Pathologique"}},
+        {15, {"Centre d'AMP - Fiche de stimulation"}},
+        {16, {"Centre d'Assistance Médicale à la Procréation"}},
+        {17, {"1, rue de l'Hôpital"}},
+        {18, {"64000 PAU"}},
+        {19, {"Tél. 05 59 00 00 00"}},
+        {20, {"Anesthésie générale", "Anesthésie locale"}},
+        {21, {"Agoniste long"}},
+        {22, {"Agoniste court"}},
+        {23, {"Antagoniste"}},
+        {24, {"Clomid"}},
+        {25, {"FSH seule"}},
+        {26, {"IAC"}},
+        {27, {"IAD"}},
+        {28, {"TEC"}},
+        {29, {"Protocole 9"}},
+        {30, {"Protocole 10"}},
+        {40, {"Infertilité tubaire", "Infertilité masculine", "Endométriose", "Infertilité inexpliquée"}},
+    };
+}
+
+void addDemo(Database& db)
+{
+    struct Couple {
+        const char *nom, *prenom, *nompart, *prenompart, *nee, *ville;
+    };
+    const Couple couples[] = {
+        {"MARTIN", "Claire", "MARTIN", "Paul", "12/03/75", "PAU"},
+        {"DUPONT", "Sophie", "LEROY", "Marc", "02/11/80", "TARBES"},
+        {"D'ARC", "Jeanne", "DURAND", "Pierre", "30/05/82", "BAYONNE"},
+        {"ÉTIENNE", "Amélie", "BERNARD", "Luc", "21/07/78", "ORTHEZ"},
+        {"ZOLA", "Nathalie", "PETIT", "Jean", "15/01/85", "LESCAR"},
+    };
+    auto rs = db.OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES"));
+    for (const Couple& c : couples) {
+        rs->AddNew();
+        rs->setField("Nom", QString::fromUtf8(c.nom));
+        rs->setField("Prenom", QString::fromUtf8(c.prenom));
+        rs->setField("NOMPART", QString::fromUtf8(c.nompart));
+        rs->setField("PRENOMPART", QString::fromUtf8(c.prenompart));
+        rs->setField("NEE", QString::fromUtf8(c.nee));
+        rs->setField("Ville", QString::fromUtf8(c.ville));
+        for (const char* col : {"SECU", "ADRESSE1", "ADRESSE2", "CODEPOST", "TEL1", "TEL2", "Fax", "EMAIL",
+                                "TRAITANT1", "TRAITANT2", "PROFESSION"})
+            rs->setField(QString::fromLatin1(col), QString());
+        rs->Update();
+    }
+    // Exams for the first two couples: one recent, one stale.
+    auto ex = db.OpenRecordset(QStringLiteral("SELECT*FROM EXAMENS"));
+    const QString recent = platform::shortDate(QDate::currentDate().addDays(-30));
+    const QString old = platform::shortDate(QDate::currentDate().addDays(-400));
+    for (int n = 1; n <= 2; ++n) {
+        ex->AddNew();
+        ex->setField("numero", n);
+        for (const QString& c : examColumns())
+            ex->setField(c, c.startsWith(QLatin1String("DT"), Qt::CaseInsensitive) ? (n == 1 ? recent : old) : QString());
+        ex->setField("PDS", n == 1 ? "68" : "80");
+        ex->setField("TAILLE", n == 1 ? "162" : "176");
+        ex->setField("FSH", n == 1 ? "7,6" : "9");
+        ex->setField("LH", n == 1 ? "3" : "4,5");
+        ex->Update();
+    }
+    // Cycles for the first couple.
+    auto fi = db.OpenRecordset(QStringLiteral("SELECT*FROM FICHE "));
+    const char* types[] = {"FIV", "ICSI", "IAC"};
+    for (int k = 1; k <= 3; ++k) {
+        const QDate start = QDate::currentDate().addDays(-200 + 60 * k);
+        fi->AddNew();
+        fi->setField("numero", 1);
+        fi->setField("NUMFICH", k);
+        fi->setField("JCYCLE", double(platform::dayNumber(start)));
+        fi->setField("JSTIM", platform::shortDate(start.addDays(-2)));
+        fi->setField("OPTIONBLOC", 2);
+        fi->setField("OPTIONSTIM", 4);
+        fi->setField("Ana", QStringLiteral("Décapeptyl 0,1"));
+        fi->setField("DATANA", platform::shortDate(start.addDays(-20)));
+        fi->setField("Stimuline", QStringLiteral("Gonal-f"));
+        fi->setField("Type", QString::fromLatin1(types[k - 1]));
+        fi->setField("Declencho", QStringLiteral("Ovitrelle"));
+        for (const char* col : {"Antago", "MODAL", "MODPONCTION", "NBRE", "NBREC", "NBRET", "NBRO", "TRAITEMENT",
+                                "GROSSESSE", "MULTIPLE", "GYNECOP", "GYNECOT", "ANESTHESI", "COMMENT", "DATEPONC",
+                                "DATETRANS"})
+            fi->setField(QString::fromLatin1(col), QString());
+        fi->setField("REDUC", 0);
+        fi->setField("NomFichier", QStringLiteral("Pas de Fiche stim"));
+        fi->Update();
+    }
+}
+
+} // namespace
+
+QString createDatabase(const QString& path, bool demo)
+{
+    if (QFileInfo::exists(path))
+        return QStringLiteral("Le fichier %1 existe déjà : il n'est pas remplacé.").arg(path);
+    sqlite3* raw = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr)
+        != SQLITE_OK) {
+        const QString msg = raw ? QString::fromUtf8(sqlite3_errmsg(raw)) : QStringLiteral("?");
+        sqlite3_close(raw);
+        return QStringLiteral("Impossible de créer %1 : %2").arg(path, msg);
+    }
+    installJetFunctions(raw);
+    char* err = nullptr;
+    QString failure;
+    QStringList statements = schemaStatements();
+    for (const StarterList& l : starterLists())
+        for (const QString& item : l.items)
+            statements << QStringLiteral("INSERT INTO OPTIONS (NUMEROS, TEXTE) VALUES (%1, '%2')")
+                              .arg(l.number)
+                              .arg(sqlQuote(item));
+    sqlite3_exec(raw, "BEGIN", nullptr, nullptr, nullptr);
+    for (const QString& s : statements) {
+        if (sqlite3_exec(raw, s.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+            failure = QString::fromUtf8(err ? err : "?");
+            sqlite3_free(err);
+            break;
+        }
+    }
+    sqlite3_exec(raw, failure.isEmpty() ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(raw);
+    if (failure.isEmpty() && demo) {
+        try {
+            auto db = Database::open(path);
+            addDemo(*db);
+        } catch (const DbError& e) {
+            failure = e.message();
+        }
+    }
+    return failure;
+}
+
+} // namespace data

@@ -1,0 +1,16 @@
+#pragma once
+// The five tables of a database file, and the creation of a new file (the program itself creates no table:
+// only the folivex-newdb command and the tests do).
+#include <QString>
+#include <QStringList>
+
+namespace data {
+
+// The fifty data columns of EXAMENS, in the order the exam window writes them.
+const QStringList& examColumns();
+
+// Creates a new database file with the five tables and the starter lists; with demo, a few sample couples,
+// exams and cycles. Refuses an existing file. Returns an empty text on success, the reason otherwise.
+QString createDatabase(const QString& path, bool demo = false);
+
+} // namespace data

@@ -1,0 +1,86 @@
+#pragma once
+// The global window instances: a window is loaded (constructed, then its Form_Load run) on first touch,
+// shown, hidden, and unloaded (its Form_Unload may cancel; otherwise it is destroyed and the next touch
+// loads it anew). Windows reach one another only through this registry.
+#include <QPointer>
+#include <QWidget>
+#include <functional>
+#include <typeindex>
+#include <unordered_map>
+
+namespace platform {
+
+// Base of every window: a top-level QWidget with the load and unload events.
+class Form : public QWidget {
+    Q_OBJECT
+public:
+    explicit Form(QWidget* parent = nullptr);
+    virtual void Form_Load() {}
+    // Set cancel to keep the window loaded.
+    virtual void Form_Unload(bool& cancel) { Q_UNUSED(cancel); }
+
+    // True while the window is being unloaded, so handlers can stop touching it.
+    bool unloading() const { return m_unloading; }
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    friend class FormRegistry;
+    bool m_unloading = false;
+};
+
+class FormRegistry {
+public:
+    template <class T> T* get()
+    {
+        if (T* f = find<T>())
+            return f;
+        auto* f = new T();
+        m_forms[std::type_index(typeid(T))] = f;
+        f->Form_Load();
+        // The load may have unloaded the window again: the object stays valid until the event loop runs,
+        // and isLoaded<T>() tells the caller.
+        return f;
+    }
+
+    template <class T> T* find() const
+    {
+        auto it = m_forms.find(std::type_index(typeid(T)));
+        if (it == m_forms.end() || !it->second || static_cast<Form*>(it->second.data())->m_unloading)
+            return nullptr;
+        return static_cast<T*>(it->second.data());
+    }
+
+    template <class T> bool isLoaded() const { return find<T>() != nullptr; }
+    template <class T> T* show()
+    {
+        T* f = get<T>();
+        if (isLoaded<T>()) {
+            f->show();
+            f->raise();
+            f->activateWindow();
+        }
+        return f;
+    }
+    template <class T> void hide() { if (T* f = find<T>()) f->hide(); }
+    // Unloads the window if it is loaded; false when its Form_Unload cancelled.
+    template <class T> bool unload() { T* f = find<T>(); return f ? unload(f) : true; }
+
+    bool unload(Form* form);
+    void unloadAll();
+    // Destroys the windows already unloaded (tests call it instead of running the event loop).
+    void flush();
+
+    // Called when the main window is closed other than by the backup path; the application quits.
+    std::function<void()> onQuit;
+
+private:
+    friend class Form;
+    void forget(Form* form);
+    std::unordered_map<std::type_index, QPointer<QWidget>> m_forms;
+};
+
+FormRegistry& forms();
+
+} // namespace platform

@@ -1,0 +1,283 @@
+// The database layer on a real file: the windows' SQL texts and criteria select what Jet would select.
+#include "data/database.h"
+#include "data/jetsql.h"
+#include "data/schema.h"
+#include "support/testenv.h"
+
+#include <QFileInfo>
+#include <QTest>
+
+using data::Database;
+using data::DbError;
+
+class TestData : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> env;
+    std::shared_ptr<Database> db;
+
+    void addCouple(const QString& nom, const QString& prenom, const QString& nompart = QString())
+    {
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES"));
+        rs->AddNew();
+        rs->setField(QStringLiteral("Nom"), nom);
+        rs->setField(QStringLiteral("Prenom"), prenom);
+        rs->setField(QStringLiteral("NOMPART"), nompart);
+        rs->setField(QStringLiteral("PRENOMPART"), QString());
+        rs->Update();
+    }
+
+    void addCycle(int numero, int numfich, double jcycle, const QString& type, const QString& grossesse = {},
+                  const QString& dateponc = {})
+    {
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT*FROM FICHE "));
+        rs->AddNew();
+        rs->setField(QStringLiteral("numero"), numero);
+        rs->setField(QStringLiteral("NUMFICH"), QString::number(numfich));
+        rs->setField(QStringLiteral("JCYCLE"), jcycle);
+        rs->setField(QStringLiteral("Type"), type);
+        rs->setField(QStringLiteral("GROSSESSE"), grossesse);
+        rs->setField(QStringLiteral("DATEPONC"), dateponc);
+        rs->Update();
+    }
+
+    QStringList column(const QString& sql, const QString& col)
+    {
+        QStringList out;
+        auto rs = db->OpenRecordset(sql);
+        while (!rs->isEOF()) {
+            out << rs->text(col);
+            rs->MoveNext();
+        }
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        env = std::make_unique<TestEnv>();
+        db = Database::open(env->dbPath());
+    }
+    void cleanup()
+    {
+        db.reset();
+        env.reset();
+    }
+
+    void openRefusesWrongFiles()
+    {
+        const QString missing = env->path("nowhere/INDUCTION.mdb");
+        QVERIFY_THROWS_EXCEPTION(DbError, Database::open(missing));
+        QVERIFY(!QFileInfo::exists(missing));
+        const QString plain = env->path("INDUCTION.mdb");
+        QFile f(plain);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not a database at all, just text");
+        f.close();
+        QVERIFY_THROWS_EXCEPTION(DbError, Database::open(plain));
+        QCOMPARE(data::createDatabase(env->dbPath()).isEmpty(), false); // never overwrites
+    }
+
+    void nameOrderAndSearchCriteria()
+    {
+        addCouple("ZOLA", "Anne", "BRUN");
+        addCouple("dupont", "Marie", "ARNAUD");
+        addCouple("DURAND", "Lise", "zidane");
+        addCouple("Émile", "Rose", "CARON");
+        addCouple("D'ARC", "Jeanne", "DAVID");
+        addCouple("EVRARD", "Julie", "ÉLIE");
+        QCOMPARE(column("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM", "Nom"),
+                 QStringList({"D'ARC", "dupont", "DURAND", "Émile", "EVRARD", "ZOLA"}));
+        QCOMPARE(column("SELECT*FROM CIVILITES ORDER BY NOMPART, PRENOMPART", "NOMPART"),
+                 QStringList({"ARNAUD", "BRUN", "CARON", "DAVID", "ÉLIE", "zidane"}));
+
+        auto rs = db->OpenRecordset("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM");
+        rs->FindFirst("NOM>='DU'");
+        QVERIFY(!rs->NoMatch());
+        QCOMPARE(rs->text("Nom"), QString("dupont"));
+        rs->FindFirst("NOM>='E'");
+        QCOMPARE(rs->text("nom"), QString("Émile"));
+        rs->FindFirst(QStringLiteral("NOM>='%1'").arg(data::sqlQuote("D'A")));
+        QCOMPARE(rs->text("NOM"), QString("D'ARC"));
+        // No match leaves the current row where it was.
+        rs->FindFirst("NOM>='ZZZ'");
+        QVERIFY(rs->NoMatch());
+        QCOMPARE(rs->text("NOM"), QString("D'ARC"));
+        rs->FindFirst("NOMPART>='Z'");
+        QCOMPARE(rs->text("NOMPART"), QString("zidane"));
+        rs->FindFirst("Numero =3");
+        QCOMPARE(rs->text("Nom"), QString("DURAND"));
+    }
+
+    void addedRowIsLastAndCountersAreNotReused()
+    {
+        addCouple("A", "a");
+        addCouple("B", "b");
+        auto rs = db->OpenRecordset("SELECT*FROM CIVILITES");
+        rs->AddNew();
+        rs->setField("Nom", "C");
+        rs->Update();
+        rs->MoveLast();
+        QCOMPARE(rs->text("Nom"), QString("C"));
+        QCOMPARE(rs->text("numero"), QString("3"));
+        QCOMPARE(rs->RecordCount(), 3);
+        rs->Delete();
+        addCouple("D", "d");
+        auto again = db->OpenRecordset("SELECT*FROM CIVILITES WHERE NUMERO=4");
+        QCOMPARE(again->text("Nom"), QString("D"));
+
+        // FICHE's internal number is never given twice either.
+        addCycle(1, 1, 38426, "FIV");
+        addCycle(1, 2, 38427, "FIV");
+        auto sheets = db->OpenRecordset("SELECT*FROM FICHE WHERE NUMERO=1 ORDER BY NUMFICH");
+        sheets->MoveLast();
+        QCOMPARE(sheets->text("NUMINTFICH"), QString("2"));
+        sheets->Delete();
+        addCycle(1, 2, 38428, "ICSI");
+        sheets = db->OpenRecordset("SELECT*FROM FICHE WHERE NUMERO=1 ORDER BY NUMFICH");
+        sheets->MoveLast();
+        QCOMPARE(sheets->text("NUMINTFICH"), QString("3"));
+    }
+
+    void movesBeyondTheRowsRaise3021()
+    {
+        auto rs = db->OpenRecordset("SELECT*FROM CIVILITES");
+        QVERIFY(rs->isEOF() && rs->isBOF());
+        try {
+            rs->MoveNext();
+            QFAIL("no error");
+        } catch (const DbError& e) {
+            QCOMPARE(e.code(), 3021);
+        }
+        QVERIFY_THROWS_EXCEPTION(DbError, rs->MoveLast());
+        QVERIFY_THROWS_EXCEPTION(DbError, rs->Fields("Nom"));
+        addCouple("A", "a");
+        addCouple("B", "b");
+        rs = db->OpenRecordset("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM");
+        rs->MovePrevious();
+        QVERIFY(rs->isBOF());
+        QVERIFY_THROWS_EXCEPTION(DbError, rs->MovePrevious());
+        rs->MoveLast();
+        rs->MoveNext();
+        QVERIFY(rs->isEOF());
+        QVERIFY_THROWS_EXCEPTION(DbError, rs->MoveNext());
+        // After a delete the next move goes to the row that followed.
+        rs->MoveFirst();
+        rs->Delete();
+        rs->MoveNext();
+        QCOMPARE(rs->text("Nom"), QString("B"));
+    }
+
+    void editCancelAndNullText()
+    {
+        addCouple("A", "a");
+        auto rs = db->OpenRecordset("SELECT*FROM CIVILITES ");
+        QCOMPARE(rs->text("SECU"), QString()); // Null reads as empty text
+        QVERIFY(!rs->Fields("SECU").isValid());
+        rs->Edit();
+        rs->setField("secu", "123");
+        rs->CancelUpdate();
+        QCOMPARE(rs->text("SECU"), QString());
+        rs->Edit();
+        rs->setField("SECU", "2 75 03");
+        rs->Update();
+        QCOMPARE(db->OpenRecordset("SELECT*FROM CIVILITES")->text("SECU"), QString("2 75 03"));
+        QVERIFY_THROWS_EXCEPTION(DbError, rs->Fields("NOPE"));
+    }
+
+    void likeAndComparisonsOnCycles()
+    {
+        addCycle(1, 1, 38000, "fiv classique", "néant", "01/01/04");
+        addCycle(1, 2, 38100, "ICSI 100", "Biologique");
+        addCycle(2, 1, 38200, "ICSI 1%", "");
+        addCycle(2, 2, 40178, "IAC", "GEU");
+        addCycle(3, 1, 40179, "Stim. simple", "FC");
+        QCOMPARE(column("SELECT*FROM FICHE WHERE TYPE LIKE 'FIV*'", "Type"), QStringList({"fiv classique"}));
+        QCOMPARE(column("SELECT*FROM FICHE WHERE TYPE LIKE 'ICSI 1%'", "Type"), QStringList({"ICSI 1%"}));
+        QCOMPARE(column("SELECT*FROM FICHE WHERE TYPE LIKE 'ICSI ###'", "Type"), QStringList({"ICSI 100"}));
+        QCOMPARE(column("SELECT*FROM FICHE WHERE TYPE LIKE '[a-i]?C'", "Type"), QStringList({"IAC"}));
+        QCOMPARE(column("SELECT*FROM FICHE WHERE TYPE LIKE '[!i]*'", "Type"),
+                 QStringList({"fiv classique", "Stim. simple"}));
+        QCOMPARE(column("SELECT*FROM FICHE WHERE GROSSESSE='Néant'", "Type"), QStringList({"fiv classique"}));
+        QCOMPARE(column("SELECT*FROM FICHE WHERE GROSSESSE<>''", "NUMFICH").size(), 4);
+        // A number running into a keyword, and bounds in either order.
+        const auto a = column("SELECT*FROM FICHE WHERE JCYCLE BETWEEN 36526 And 40178AND (TYPE='IAC')", "Type");
+        QCOMPARE(a, QStringList({"IAC"}));
+        QCOMPARE(column("SELECT*FROM FICHE WHERE JCYCLE BETWEEN 40178 And 36526 ORDER BY JCYCLE", "Type"),
+                 column("SELECT*FROM FICHE WHERE JCYCLE BETWEEN 36526 And 40178 ORDER BY JCYCLE", "Type"));
+        QCOMPARE(column("SELECT FICHE.* From FICHE WHERE DATEPONC<>''", "Type"), QStringList({"fiv classique"}));
+        QCOMPARE(column("SELECT* From FICHE WHERE NUMERO=2 ORDER BY NUMFICH", "Type"),
+                 QStringList({"ICSI 1%", "IAC"}));
+
+        // Read-only results: grouping through the statistics window's data control.
+        data::DataControl dc;
+        dc.DatabaseName = env->dbPath();
+        dc.RecordSource = "SELECT NUMERO, COUNT(NUMERO) From FICHE WHERE JCYCLE BETWEEN 36526 And 40179 "
+                          "GROUP BY NUMERO";
+        dc.Refresh();
+        auto rs = dc.recordset();
+        QVERIFY(!rs->updatable());
+        rs->MoveLast();
+        QCOMPARE(rs->RecordCount(), 3);
+        QCOMPARE(rs->text("NUMERO"), QString("3"));
+    }
+
+    void numberedSheetsOrderNumerically()
+    {
+        for (int k = 1; k <= 10; ++k)
+            addCycle(12, k, 38426 + k, "FIV");
+        auto rs = db->OpenRecordset("SELECT*FROM FICHE WHERE NUMERO=12 ORDER BY NUMFICH");
+        rs->FindFirst("NUMERO=12");
+        QVERIFY(!rs->NoMatch());
+        rs->MoveLast();
+        QCOMPARE(rs->Fields("NUMFICH").toInt() + 1, 11);
+    }
+
+    void optionsListsAndApostrophes()
+    {
+        QCOMPARE(column("SELECT*FROM OPTIONS WHERE NUMEROS = 21 ", "TEXTE").size(), 1);
+        QCOMPARE(column("SELECT*FROM OPTIONS WHERE NUMEROS = 15 ", "TEXTE").size(), 1);
+        QVERIFY(column("SELECT*FROM OPTIONS WHERE NUMEROS = 10 ", "TEXTE").contains("FIV"));
+        auto rs = db->OpenRecordset("SELECT*FROM OPTIONS WHERE NUMEROS =9");
+        rs->FindFirst(QStringLiteral("TEXTE='%1'").arg(data::sqlQuote("Ovitrelle d'emblée")));
+        QVERIFY(!rs->NoMatch());
+        rs->Delete();
+        QVERIFY(!column("SELECT*FROM OPTIONS WHERE NUMEROS = 9 ", "TEXTE").contains("Ovitrelle d'emblée"));
+        // The follow-up lookup by internal sheet number.
+        auto g = db->OpenRecordset("SELECT*FROM GROSSESSE WHERE NUMFICH=5");
+        QVERIFY(g->isEOF());
+        g->AddNew();
+        g->setField("NUMFICH", 5.0);
+        g->setField("Nom", "MARTIN");
+        g->Update();
+        QCOMPARE(db->OpenRecordset("SELECT*FROM GROSSESSE WHERE NUMFICH=5")->text("Nom"), QString("MARTIN"));
+    }
+
+    void transactionsRollBack()
+    {
+        addCouple("A", "a");
+        db->BeginTrans();
+        auto rs = db->OpenRecordset("SELECT*FROM CIVILITES WHERE NUMERO=1");
+        rs->Delete();
+        db->Rollback();
+        QCOMPARE(column("SELECT*FROM CIVILITES", "Nom"), QStringList({"A"}));
+    }
+
+    void jetPatternsAndTranslation()
+    {
+        QVERIFY(data::jetLike("Dupont", "du*"));
+        QVERIFY(data::jetLike("Éric", "e*"));
+        QVERIFY(!data::jetLike("ICSI 100", "ICSI 1%"));
+        QVERIFY(data::jetLike("a*b", "a[*]b"));
+        QVERIFY(data::jetLike("abc", "*"));
+        QVERIFY(!data::jetLike("abc", "ab"));
+        QCOMPARE(data::jetToSqlite("JCYCLE BETWEEN 36526 And 40178AND (TYPE LIKE 'FIV*')"),
+                 QString("JCYCLE BETWEEN 36526 AND 40178 AND (TYPE LIKE 'FIV*')"));
+        QCOMPARE(data::jetToSqlite("X='12AND'"), QString("X='12AND'"));
+        QCOMPARE(data::jetToSqlite("TEL1=\"a'b\""), QString("TEL1='a''b'"));
+        QCOMPARE(data::sqlQuote("D'ARC"), QString("D''ARC"));
+    }
+};
+
+QTEST_MAIN(TestData)
+#include "tst_data.moc"
