@@ -1,0 +1,70 @@
+#pragma once
+// The LibreOffice Calc engine, driven over UNO. This header carries no UNO type; the implementation lives in
+// office/lo (target folivex_lo) and is the only code that needs the LibreOffice SDK.
+#include "office/spreadsheet.h"
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace office {
+
+struct LibreOfficeOptions {
+    // Profile directory of the program's own office instance, and the pipe it listens on. Empty: derived from
+    // FOLIVEX_LO_PROFILE / the user's cache directory, and from the profile path, so two profiles never share
+    // a pipe.
+    QString profileDir;
+    QString pipeName;
+    // Visible windows: where a display exists (DISPLAY or WAYLAND_DISPLAY set, QT_QPA_PLATFORM not
+    // "offscreen"), unless forced here.
+    enum class Display { Auto, Visible, Headless } display = Display::Auto;
+    // The program's office binary.
+    QString soffice = QStringLiteral("/usr/lib/libreoffice/program/soffice");
+};
+
+// A cell as read back from a stored workbook.
+struct CellContent {
+    enum class Type { Empty, Text, Number, Date, Formula };
+    Type type = Type::Empty;
+    QString text;   // the cell's string (what the office shows for numbers and dates)
+    double value = 0;
+    QDate date;     // Date
+    QString formula; // Formula
+};
+
+class LibreOfficeSpreadsheet : public Spreadsheet {
+public:
+    explicit LibreOfficeSpreadsheet(LibreOfficeOptions options = {});
+    ~LibreOfficeSpreadsheet() override; // ends the instance unless a visible document is still open
+
+    Opened open(const QString& path) override;
+    bool isOpen(int document) override;
+    bool writeCell(int document, const QString& address, const CellValue& value) override;
+    bool save(int document, const QString& path) override;
+    void close(int document) override;
+    void closeAll() override;
+    void quit() override;
+
+    // Starts (or reaches) the instance without opening anything. False when no office could be started.
+    bool start();
+    bool isRunning();
+    bool isVisible() const;
+    // Closes everything and ends the instance, waiting for its processes to exit.
+    void shutdown();
+    const LibreOfficeOptions& options() const;
+    // Office processes (soffice.bin) of this instance now running: 0 or 1.
+    QList<qint64> officeProcessIds() const;
+
+    // Reads cells of the first sheet of a workbook on disk (loaded hidden and read-only).
+    QList<CellContent> readCells(const QString& path, const QStringList& addresses);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+std::unique_ptr<LibreOfficeSpreadsheet> createLibreOfficeSpreadsheet(LibreOfficeOptions options = {});
+
+} // namespace office

@@ -1,0 +1,657 @@
+// LibreOffice Calc over UNO. The program runs an office instance of its own (own profile, own pipe), so a
+// LibreOffice the user runs is never reached, and only that instance is ever closed.
+#include "office/libreoffice.h"
+
+#include "platform/conversions.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <QUrl>
+
+#include <cppuhelper/bootstrap.hxx>
+#include <rtl/ustring.hxx>
+
+#include <com/sun/star/awt/XTopWindow.hpp>
+#include <com/sun/star/awt/XWindow.hpp>
+#include <com/sun/star/beans/PropertyValue.hpp>
+#include <com/sun/star/beans/XPropertySet.hpp>
+#include <com/sun/star/bridge/UnoUrlResolver.hpp>
+#include <com/sun/star/bridge/XUnoUrlResolver.hpp>
+#include <com/sun/star/connection/NoConnectException.hpp>
+#include <com/sun/star/container/XEnumeration.hpp>
+#include <com/sun/star/container/XEnumerationAccess.hpp>
+#include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/frame/Desktop.hpp>
+#include <com/sun/star/frame/XComponentLoader.hpp>
+#include <com/sun/star/frame/XController.hpp>
+#include <com/sun/star/frame/XDesktop2.hpp>
+#include <com/sun/star/frame/XFrame.hpp>
+#include <com/sun/star/frame/XModel.hpp>
+#include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/lang/DisposedException.hpp>
+#include <com/sun/star/lang/Locale.hpp>
+#include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/sheet/XSpreadsheet.hpp>
+#include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
+#include <com/sun/star/sheet/XSpreadsheetView.hpp>
+#include <com/sun/star/sheet/XSpreadsheets.hpp>
+#include <com/sun/star/table/CellContentType.hpp>
+#include <com/sun/star/table/XCell.hpp>
+#include <com/sun/star/table/XCellRange.hpp>
+#include <com/sun/star/text/XText.hpp>
+#include <com/sun/star/uno/XComponentContext.hpp>
+#include <com/sun/star/util/NumberFormat.hpp>
+#include <com/sun/star/util/XCloseable.hpp>
+#include <com/sun/star/util/XModifiable.hpp>
+#include <com/sun/star/util/XNumberFormats.hpp>
+#include <com/sun/star/util/XNumberFormatsSupplier.hpp>
+
+#include <csignal>
+#include <cstdlib>
+
+using namespace com::sun::star;
+using rtl::OUString;
+using uno::Reference;
+using uno::UNO_QUERY;
+using uno::UNO_QUERY_THROW;
+
+namespace office {
+
+namespace {
+
+constexpr int kStartTimeoutMs = 60000;
+constexpr int kExitTimeoutMs = 15000;
+
+OUString ou(const QString& s) { return OUString(reinterpret_cast<const sal_Unicode*>(s.utf16()), s.size()); }
+QString qs(const OUString& s) { return QString(reinterpret_cast<const QChar*>(s.getStr()), s.getLength()); }
+QString fileUrl(const QString& path)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded);
+}
+
+beans::PropertyValue prop(const char* name, const uno::Any& value)
+{
+    beans::PropertyValue p;
+    p.Name = OUString::createFromAscii(name);
+    p.Value = value;
+    return p;
+}
+
+uno::Sequence<beans::PropertyValue> props(std::initializer_list<beans::PropertyValue> list)
+{
+    uno::Sequence<beans::PropertyValue> seq(static_cast<sal_Int32>(list.size()));
+    beans::PropertyValue* out = seq.getArray();
+    for (const auto& p : list)
+        *out++ = p;
+    return seq;
+}
+
+// The client side of UNO, bootstrapped once per process.
+Reference<uno::XComponentContext> localContext()
+{
+    static Reference<uno::XComponentContext> context = []() -> Reference<uno::XComponentContext> {
+        // Without it the client crashes while connecting.
+        setenv("URE_BOOTSTRAP", "vnd.sun.star.pathname:" LO_PROGRAM_DIR "/fundamentalrc", 1);
+        try {
+            return cppu::defaultBootstrap_InitialComponentContext();
+        } catch (...) {
+            return {};
+        }
+    }();
+    return context;
+}
+
+bool displayAvailable()
+{
+    const bool display = !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    const QString qpa = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!display || qpa == QLatin1String("offscreen") || qpa == QLatin1String("minimal"))
+        return false;
+    // The -nogui builds have no window backend at all.
+    return !QDir(QStringLiteral(LO_PROGRAM_DIR)).entryList({QStringLiteral("libvclplug_*")}).isEmpty();
+}
+
+bool processAlive(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const int close = line.lastIndexOf(')');
+    return close > 0 && line.size() > close + 2 && line.at(close + 2) != 'Z';
+}
+
+// Processes whose command line carries our pipe: the launcher (oosplash) and the office (soffice.bin).
+QList<qint64> processesWithPipe(const QString& pipe, bool officeOnly)
+{
+    const QByteArray marker = "pipe,name=" + pipe.toUtf8() + ";";
+    QList<qint64> pids;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        if (!numeric || !processAlive(pid))
+            continue;
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains(marker))
+            continue;
+        if (officeOnly) {
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+            if (!comm.open(QIODevice::ReadOnly) || comm.readAll().trimmed() != "soffice.bin")
+                continue;
+        }
+        pids << pid;
+    }
+    return pids;
+}
+
+// Settings the profile needs before the first start: no lock files (a stale one makes a load return nothing),
+// no tips, no autosave or recovery, no "keep format?" question, and French input conventions.
+const char* const kRegistry = R"(<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseLocking" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Save/Document"><prop oor:name="AutoSave" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Common/Save/Document"><prop oor:name="WarnAlienFormat" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Recovery/AutoSave"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Office.Recovery/RecoveryInfo"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
+<item oor:path="/org.openoffice.Setup/L10N"><prop oor:name="ooSetupSystemLocale" oor:op="fuse"><value>fr-FR</value></prop></item>
+<item oor:path="/org.openoffice.Setup/Product"><prop oor:name="ooSetupLastVersion" oor:op="fuse"><value>99.0</value></prop></item>
+</oor:items>
+)";
+
+bool prepareProfile(const QString& dir)
+{
+    const QString file = dir + QStringLiteral("/user/registrymodifications.xcu");
+    if (QFileInfo::exists(file))
+        return true;
+    if (!QDir().mkpath(dir + QStringLiteral("/user")))
+        return false;
+    QFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(kRegistry) > 0;
+}
+
+lang::Locale french()
+{
+    lang::Locale locale;
+    locale.Language = OUString::createFromAscii("fr");
+    locale.Country = OUString::createFromAscii("FR");
+    return locale;
+}
+
+bool isDateFormat(const Reference<util::XNumberFormats>& formats, sal_Int32 key)
+{
+    try {
+        Reference<beans::XPropertySet> format = formats->getByKey(key);
+        sal_Int16 type = 0;
+        if (format)
+            format->getPropertyValue(OUString::createFromAscii("Type")) >>= type;
+        return (type & util::NumberFormat::DATE) != 0;
+    } catch (const uno::Exception&) {
+        return false;
+    }
+}
+
+Reference<util::XNumberFormats> numberFormats(const Reference<frame::XModel>& model)
+{
+    Reference<util::XNumberFormatsSupplier> supplier(model, UNO_QUERY_THROW);
+    return supplier->getNumberFormats();
+}
+
+Reference<sheet::XSpreadsheet> firstSheet(const Reference<frame::XModel>& model)
+{
+    Reference<sheet::XSpreadsheetDocument> doc(model, UNO_QUERY_THROW);
+    Reference<container::XIndexAccess> sheets(doc->getSheets(), UNO_QUERY_THROW);
+    return Reference<sheet::XSpreadsheet>(sheets->getByIndex(0), UNO_QUERY_THROW);
+}
+
+Reference<sheet::XSpreadsheet> activeSheet(const Reference<frame::XModel>& model)
+{
+    Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), UNO_QUERY);
+    if (view) {
+        Reference<sheet::XSpreadsheet> sheet = view->getActiveSheet();
+        if (sheet)
+            return sheet;
+    }
+    return firstSheet(model);
+}
+
+Reference<table::XCell> cellAt(const Reference<sheet::XSpreadsheet>& sheet, const QString& address)
+{
+    Reference<table::XCellRange> range = sheet->getCellRangeByName(ou(address));
+    return range->getCellByPosition(0, 0);
+}
+
+void closeModel(const Reference<frame::XModel>& model)
+{
+    if (!model)
+        return;
+    try {
+        if (Reference<util::XModifiable> modifiable{model, UNO_QUERY})
+            modifiable->setModified(false);
+        if (Reference<util::XCloseable> closeable{model, UNO_QUERY})
+            closeable->close(true);
+        else if (Reference<lang::XComponent> component{model, UNO_QUERY})
+            component->dispose();
+    } catch (const uno::Exception&) {
+        // Already closed, or the office went away: either way the document is gone.
+    }
+}
+
+} // namespace
+
+struct LibreOfficeSpreadsheet::Impl {
+    LibreOfficeOptions options;
+    bool visible = false;
+    Reference<uno::XComponentContext> remote;
+    Reference<frame::XDesktop2> desktop;
+    QHash<int, Reference<frame::XModel>> documents;
+    int nextId = 1;
+    qint64 launcherPid = 0;
+
+    void disconnect()
+    {
+        documents.clear();
+        desktop.clear();
+        remote.clear();
+    }
+
+    bool connect()
+    {
+        const Reference<uno::XComponentContext> local = localContext();
+        if (!local)
+            return false;
+        try {
+            Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
+            Reference<uno::XInterface> object = resolver->resolve(
+                ou(QStringLiteral("uno:pipe,name=%1;urp;StarOffice.ComponentContext").arg(options.pipeName)));
+            remote.set(object, UNO_QUERY_THROW);
+            desktop = frame::Desktop::create(remote);
+            return true;
+        } catch (const uno::Exception&) {
+            remote.clear();
+            desktop.clear();
+            return false;
+        }
+    }
+
+    bool connected()
+    {
+        if (!desktop)
+            return false;
+        try {
+            desktop->getCurrentFrame(); // a dead bridge throws here
+            return true;
+        } catch (const uno::Exception&) {
+            disconnect();
+            return false;
+        }
+    }
+
+    // Reaches the instance on our pipe (maybe left running by an earlier run of the program, with a registry
+    // form open) or starts one.
+    bool ensureRunning()
+    {
+        if (connected() || connect())
+            return true;
+        if (!prepareProfile(options.profileDir))
+            return false;
+        QStringList args{
+            QStringLiteral("--accept=pipe,name=%1;urp;StarOffice.ComponentContext").arg(options.pipeName),
+            QStringLiteral("-env:UserInstallation=") + fileUrl(options.profileDir),
+            QStringLiteral("--norestore"), QStringLiteral("--nologo"), QStringLiteral("--nodefault"),
+            QStringLiteral("--nolockcheck")};
+        if (!visible)
+            args << QStringLiteral("--headless");
+        QProcess process;
+        process.setProgram(options.soffice);
+        process.setArguments(args);
+        // Otherwise the office keeps the caller's pipes open after the caller is gone.
+        process.setStandardInputFile(QProcess::nullDevice());
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardErrorFile(QProcess::nullDevice());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("URE_BOOTSTRAP"));
+        process.setProcessEnvironment(env);
+        qint64 pid = 0;
+        if (!process.startDetached(&pid))
+            return false;
+        launcherPid = pid;
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < kStartTimeoutMs) {
+            if (connect())
+                return true;
+            // The launcher hands over to an instance already running on our profile and exits; keep trying
+            // while anything of ours is alive.
+            if (!processAlive(pid) && processesWithPipe(options.pipeName, false).isEmpty() &&
+                timer.elapsed() > 2000)
+                return false;
+            QThread::msleep(50);
+        }
+        return false;
+    }
+
+    Reference<frame::XModel> model(int id)
+    {
+        const Reference<frame::XModel> m = documents.value(id);
+        if (!m)
+            return {};
+        try {
+            m->getURL(); // a closed document throws DisposedException
+            return m;
+        } catch (const uno::Exception&) {
+            documents.remove(id);
+            return {};
+        }
+    }
+
+    void waitForExit()
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < kExitTimeoutMs) {
+            if (processesWithPipe(options.pipeName, false).isEmpty())
+                return;
+            QThread::msleep(50);
+        }
+        // The office did not end by itself; these are processes of our own instance (our pipe), never others.
+        for (int signal : {SIGTERM, SIGKILL}) {
+            const QList<qint64> pids = processesWithPipe(options.pipeName, false);
+            if (pids.isEmpty())
+                return;
+            for (qint64 pid : pids)
+                ::kill(static_cast<pid_t>(pid), signal);
+            QThread::msleep(1000);
+        }
+    }
+
+    // Asks the office to end. False when the user kept it (answered Cancel to its own question).
+    bool terminate()
+    {
+        bool ended = true;
+        try {
+            ended = desktop->terminate();
+        } catch (const uno::Exception&) {
+            ended = true; // the bridge went down with the office
+        }
+        if (!ended)
+            return false;
+        disconnect();
+        waitForExit();
+        launcherPid = 0;
+        return true;
+    }
+
+    bool hasOpenDocuments()
+    {
+        try {
+            Reference<container::XEnumeration> all = desktop->getComponents()->createEnumeration();
+            while (all->hasMoreElements()) {
+                if (Reference<frame::XModel>(all->nextElement(), UNO_QUERY))
+                    return true;
+            }
+        } catch (const uno::Exception&) {
+        }
+        return false;
+    }
+};
+
+LibreOfficeSpreadsheet::LibreOfficeSpreadsheet(LibreOfficeOptions options) : d(std::make_unique<Impl>())
+{
+    if (options.profileDir.isEmpty()) {
+        options.profileDir = qEnvironmentVariable("FOLIVEX_LO_PROFILE");
+        if (options.profileDir.isEmpty())
+            options.profileDir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+                                 QStringLiteral("/folivex/office-profile");
+    }
+    options.profileDir = QFileInfo(options.profileDir).absoluteFilePath();
+    if (options.pipeName.isEmpty()) {
+        const QByteArray hash = QCryptographicHash::hash(options.profileDir.toUtf8(), QCryptographicHash::Sha1);
+        options.pipeName = QStringLiteral("folivex-") + QString::fromLatin1(hash.toHex().left(16));
+    }
+    switch (options.display) {
+    case LibreOfficeOptions::Display::Auto: d->visible = displayAvailable(); break;
+    case LibreOfficeOptions::Display::Visible: d->visible = true; break;
+    case LibreOfficeOptions::Display::Headless: d->visible = false; break;
+    }
+    d->options = std::move(options);
+}
+
+LibreOfficeSpreadsheet::~LibreOfficeSpreadsheet()
+{
+    if (!d->connected())
+        return;
+    // A visible workbook left for the user (the registry form) outlives the program; nothing else does.
+    if (d->visible && d->hasOpenDocuments())
+        return;
+    shutdown();
+}
+
+const LibreOfficeOptions& LibreOfficeSpreadsheet::options() const { return d->options; }
+bool LibreOfficeSpreadsheet::isVisible() const { return d->visible; }
+bool LibreOfficeSpreadsheet::start() { return d->ensureRunning(); }
+bool LibreOfficeSpreadsheet::isRunning() { return d->connected() || d->connect(); }
+
+QList<qint64> LibreOfficeSpreadsheet::officeProcessIds() const
+{
+    return processesWithPipe(d->options.pipeName, true);
+}
+
+Spreadsheet::Opened LibreOfficeSpreadsheet::open(const QString& path)
+{
+    if (!d->ensureRunning())
+        return {OpenStatus::NoApplication, 0};
+    if (!QFileInfo(path).isFile())
+        return {OpenStatus::FileNotFound, 0};
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            Reference<frame::XComponentLoader> loader(d->desktop, UNO_QUERY_THROW);
+            const auto args = props({prop("Hidden", uno::Any(!d->visible)), prop("ReadOnly", uno::Any(false))});
+            Reference<lang::XComponent> component =
+                loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_blank"), 0, args);
+            Reference<frame::XModel> model(component, UNO_QUERY);
+            if (!model || !Reference<sheet::XSpreadsheetDocument>(model, UNO_QUERY)) {
+                closeModel(model);
+                return {OpenStatus::Failed, 0};
+            }
+            if (d->visible) {
+                try {
+                    Reference<awt::XTopWindow> top(
+                        model->getCurrentController()->getFrame()->getContainerWindow(), UNO_QUERY);
+                    if (top)
+                        top->toFront();
+                } catch (const uno::Exception&) {
+                }
+            }
+            const int id = d->nextId++;
+            d->documents.insert(id, model);
+            return {OpenStatus::Opened, id};
+        } catch (const uno::RuntimeException&) {
+            // The user ended the office since the last call: start a new one and try again.
+            d->disconnect();
+            if (!d->ensureRunning())
+                return {OpenStatus::NoApplication, 0};
+        } catch (const uno::Exception&) {
+            return {OpenStatus::Failed, 0};
+        }
+    }
+    return {OpenStatus::Failed, 0};
+}
+
+bool LibreOfficeSpreadsheet::isOpen(int document) { return bool(d->model(document)); }
+
+bool LibreOfficeSpreadsheet::writeCell(int document, const QString& address, const CellValue& value)
+{
+    const Reference<frame::XModel> model = d->model(document);
+    if (!model)
+        return false;
+    try {
+        Reference<table::XCell> cell = cellAt(activeSheet(model), address);
+        Reference<beans::XPropertySet> cellProps(cell, UNO_QUERY_THROW);
+        const OUString formatProp = OUString::createFromAscii("NumberFormat");
+        switch (value.kind) {
+        case CellValue::Kind::Text:
+            Reference<text::XText>(cell, UNO_QUERY_THROW)->setString(ou(value.text));
+            break;
+        case CellValue::Kind::Number:
+            cell->setValue(value.number);
+            break;
+        case CellValue::Kind::Date: {
+            cell->setValue(double(platform::dayNumber(value.date)));
+            const Reference<util::XNumberFormats> formats = numberFormats(model);
+            sal_Int32 current = 0;
+            cellProps->getPropertyValue(formatProp) >>= current;
+            if (!isDateFormat(formats, current)) { // keep a date layout the template chose for the cell
+                const OUString code = OUString::createFromAscii("JJ/MM/AAAA");
+                sal_Int32 key = formats->queryKey(code, french(), false);
+                if (key < 0)
+                    key = formats->addNew(code, french());
+                cellProps->setPropertyValue(formatProp, uno::Any(key));
+            }
+            break;
+        }
+        case CellValue::Kind::Typed: {
+            sal_Int32 before = 0;
+            cellProps->getPropertyValue(formatProp) >>= before;
+            cellProps->setPropertyValue(OUString::createFromAscii("FormulaLocal"), uno::Any(ou(value.text)));
+            // Complete dates never get here (they arrive as Date); anything else the office read as a date,
+            // such as "10/10", is kept as the text that was typed.
+            if (cell->getType() == table::CellContentType_VALUE) {
+                sal_Int32 after = 0;
+                cellProps->getPropertyValue(formatProp) >>= after;
+                if (after != before && isDateFormat(numberFormats(model), after)) {
+                    cellProps->setPropertyValue(formatProp, uno::Any(before));
+                    Reference<text::XText>(cell, UNO_QUERY_THROW)->setString(ou(value.text));
+                }
+            }
+            break;
+        }
+        }
+        return true;
+    } catch (const uno::Exception&) {
+        return false;
+    }
+}
+
+bool LibreOfficeSpreadsheet::save(int document, const QString& path)
+{
+    const Reference<frame::XModel> model = d->model(document);
+    if (!model)
+        return false;
+    try {
+        Reference<frame::XStorable> storable(model, UNO_QUERY_THROW);
+        storable->storeToURL(ou(fileUrl(path)),
+                             props({prop("FilterName", uno::Any(OUString::createFromAscii("MS Excel 97"))),
+                                    prop("Overwrite", uno::Any(true))}));
+        return QFileInfo(path).isFile();
+    } catch (const uno::Exception&) {
+        return false;
+    }
+}
+
+void LibreOfficeSpreadsheet::close(int document)
+{
+    closeModel(d->model(document));
+    d->documents.remove(document);
+}
+
+void LibreOfficeSpreadsheet::closeAll()
+{
+    d->documents.clear();
+    if (!d->connected() && !d->connect())
+        return;
+    try {
+        QList<Reference<frame::XModel>> models;
+        Reference<container::XEnumeration> all = d->desktop->getComponents()->createEnumeration();
+        while (all->hasMoreElements()) {
+            if (Reference<frame::XModel> model{all->nextElement(), UNO_QUERY})
+                models << model;
+        }
+        for (const auto& model : models)
+            closeModel(model);
+    } catch (const uno::Exception&) {
+        d->disconnect();
+    }
+}
+
+void LibreOfficeSpreadsheet::quit()
+{
+    if (!d->connected() && !d->connect())
+        return;
+    d->terminate();
+}
+
+void LibreOfficeSpreadsheet::shutdown()
+{
+    if (!d->connected() && !d->connect()) {
+        d->waitForExit(); // an instance still starting or ending
+        return;
+    }
+    closeAll();
+    if (d->connected())
+        d->terminate();
+    else
+        d->waitForExit();
+}
+
+QList<CellContent> LibreOfficeSpreadsheet::readCells(const QString& path, const QStringList& addresses)
+{
+    QList<CellContent> cells;
+    if (!QFileInfo(path).isFile() || !d->ensureRunning())
+        return cells;
+    Reference<frame::XModel> model;
+    try {
+        Reference<frame::XComponentLoader> loader(d->desktop, UNO_QUERY_THROW);
+        model.set(loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_blank"), 0,
+                                               props({prop("Hidden", uno::Any(true)), prop("ReadOnly", uno::Any(true))})),
+                  UNO_QUERY_THROW);
+        const Reference<sheet::XSpreadsheet> sheet = firstSheet(model);
+        const Reference<util::XNumberFormats> formats = numberFormats(model);
+        for (const QString& address : addresses) {
+            const Reference<table::XCell> cell = cellAt(sheet, address);
+            CellContent content;
+            content.text = qs(Reference<text::XText>(cell, UNO_QUERY_THROW)->getString());
+            content.value = cell->getValue();
+            switch (cell->getType()) {
+            case table::CellContentType_EMPTY: content.type = CellContent::Type::Empty; break;
+            case table::CellContentType_TEXT: content.type = CellContent::Type::Text; break;
+            case table::CellContentType_FORMULA:
+                content.type = CellContent::Type::Formula;
+                content.formula = qs(cell->getFormula());
+                break;
+            case table::CellContentType_VALUE: {
+                sal_Int32 key = 0;
+                Reference<beans::XPropertySet>(cell, UNO_QUERY_THROW)
+                    ->getPropertyValue(OUString::createFromAscii("NumberFormat")) >>= key;
+                content.type = isDateFormat(formats, key) ? CellContent::Type::Date : CellContent::Type::Number;
+                if (content.type == CellContent::Type::Date)
+                    content.date = platform::fromDayNumber(content.value);
+                break;
+            }
+            default: break;
+            }
+            cells << content;
+        }
+    } catch (const uno::Exception&) {
+        cells.clear();
+    }
+    closeModel(model);
+    return cells;
+}
+
+std::unique_ptr<LibreOfficeSpreadsheet> createLibreOfficeSpreadsheet(LibreOfficeOptions options)
+{
+    return std::make_unique<LibreOfficeSpreadsheet>(std::move(options));
+}
+
+} // namespace office
