@@ -37,23 +37,27 @@ Page compose(const Sources& s)
     bold(QString());
     plain(in10 + QStringLiteral("PONCTION OVOCYTAIRE"));
     plain(QString());
-    plain(in20 + QStringLiteral("Ponction le ") + s.datePonc);
-    plain(in20 + QStringLiteral("Opérateur : ") + s.gynecoP);
-    plain(in20 + QStringLiteral("Anesthèsiste : ") + s.anesthesi);
-    plain(in20 + QStringLiteral("Modalités : ") + s.modePonc);
-    plain(in20 + QStringLiteral("Commentaires : ") + s.comments);
-    plain(in20 + QStringLiteral("Nombre d'ovocytes recueillis : ") + s.nbrO);
-    plain(in20 + QStringLiteral("Nombre d'embryons obtenus : ") + s.nbrE);
-    plain(in20 + QStringLiteral("Nombre d'embryons congelés : ") + s.nbrEC);
+    auto details = [&plain, &in20](const QList<std::pair<const char*, QString>>& items) {
+        for (const auto& [label, value] : items)
+            plain(in20 + QString::fromUtf8(label) + value);
+    };
+    details({{"Ponction le ", s.datePonc},
+             {"Opérateur : ", s.gynecoP},
+             {"Anesthèsiste : ", s.anesthesi},
+             {"Modalités : ", s.modePonc},
+             {"Commentaires : ", s.comments},
+             {"Nombre d'ovocytes recueillis : ", s.nbrO},
+             {"Nombre d'embryons obtenus : ", s.nbrE},
+             {"Nombre d'embryons congelés : ", s.nbrEC}});
     plain(QString());
     plain(in20 + QStringLiteral("K Opératoire : ") + s.kPonction);
     plain(QString());
     plain(in10 + QStringLiteral("TRANSFERT EMBRYONNAIRE"));
     plain(QString());
-    plain(in20 + QStringLiteral("Transfert le ") + s.dateTrans);
-    plain(in20 + QStringLiteral("Modalités : ") + s.modal);
-    plain(in20 + QStringLiteral("Opérateur : ") + s.gynecoT);
-    plain(in20 + QStringLiteral("Nombre d'embryons transféreés : ") + s.nbrET);
+    details({{"Transfert le ", s.dateTrans},
+             {"Modalités : ", s.modal},
+             {"Opérateur : ", s.gynecoT},
+             {"Nombre d'embryons transféreés : ", s.nbrET}});
     plain(QString());
     plain(in20 + QStringLiteral("K Opératoire : ") + s.kTransfert);
     plain(QString());

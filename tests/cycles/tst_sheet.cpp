@@ -1,6 +1,4 @@
 // The cycle sheet window: load, display, browsing, save, delete, close, workbook and the way to the follow-up.
-#include "app/form4.h"
-#include "cycles/form5.h"
 #include "cycles/form6.h"
 #include "data/database.h"
 #include "data/globals.h"
@@ -11,8 +9,7 @@
 #include "support/testenv.h"
 #include "workup/form11.h"
 
-#include "../../src/app/ui_form4.h"
-#include "../../src/cycles/ui_form5.h"
+#include "tst_sheetsupport.h"
 
 #include <QFile>
 #include <QTest>
@@ -20,29 +17,6 @@
 using platform::forms;
 
 namespace {
-
-// A FICHE row as the creation window leaves it, with the given columns on top.
-qint64 addSheet(const QString& dbPath, int couple, int numFich, const QVariantMap& extra = {})
-{
-    auto db = data::Database::open(dbPath);
-    auto rs = db->OpenRecordset(QStringLiteral("SELECT*FROM FICHE "));
-    rs->AddNew();
-    QVariantMap row = {{"NUMERO", couple}, {"NUMFICH", numFich}, {"JCYCLE", 38426.0}, {"OPTIONBLOC", 2},
-                       {"OPTIONSTIM", 4}, {"Ana", "DECAPEPTYL"}, {"Type", "FIV"}, {"REDUC", 0},
-                       {"NomFichier", "Pas de Fiche stim"}};
-    for (const QString& c : {"DATANA", "DATEPONC", "MODPONCTION", "DATETRANS", "JSTIM", "NBRE", "NBREC", "NBRET",
-                             "NBRO", "TRAITEMENT", "GROSSESSE", "MULTIPLE", "GYNECOP", "GYNECOT", "ANESTHESI",
-                             "COMMENT", "MODAL", "Stimuline", "Antago", "Declencho"})
-        row.insert(c, QString());
-    for (auto it = extra.begin(); it != extra.end(); ++it)
-        row.insert(it.key(), it.value());
-    for (auto it = row.begin(); it != row.end(); ++it)
-        rs->setField(it.key(), it.value());
-    rs->Update();
-    auto last = db->OpenRecordset(QStringLiteral("SELECT*FROM FICHE ORDER BY NUMINTFICH"));
-    last->MoveLast();
-    return last->Fields(QStringLiteral("NUMINTFICH")).toLongLong();
-}
 
 void addExams(const QString& dbPath, int couple, const QVariantMap& values)
 {
@@ -89,19 +63,6 @@ class TstSheet : public QObject {
     std::unique_ptr<TestEnv> env;
     std::unique_ptr<office::FakeSpreadsheet> fake;
 
-    // What the main window does to open a couple's sheets: touch the window, write the couple, show it.
-    Form5* open(int couple, const QString& nom = QStringLiteral("MARTIN"), const QString& prenom = QStringLiteral("Claire"))
-    {
-        Form4* main = forms().get<Form4>();
-        main->ui->NumLbl->setText(QString::number(couple));
-        Form5* f = forms().get<Form5>();
-        f->ui->LblNom->setText(nom);
-        f->ui->lblprenom->setText(prenom);
-        f->ui->TxtNumPat->setText(QString::number(couple));
-        forms().show<Form5>();
-        return f;
-    }
-
 private slots:
     void init()
     {
@@ -131,7 +92,7 @@ private slots:
         for (int n : {1, 2, 3})
             addSheet(env->dbPath(), 12, n, {{"DATEPONC", QStringLiteral("0%1/03/05").arg(n)}});
         const qint64 other = addSheet(env->dbPath(), 13, 9);
-        Form5* f = open(12);
+        Form5* f = openCouple(12);
         auto& ui = *f->ui;
         QCOMPARE(ui.TxtNumFich->text(), QStringLiteral("3"));
         QCOMPARE(ui.TxtNumDos->text(), QStringLiteral("12-3"));
@@ -181,7 +142,7 @@ private slots:
         addSheet(env->dbPath(), 5, 1, {{"OPTIONBLOC", 3}, {"COMMENT", QStringLiteral("RAS")}});
         addSheet(env->dbPath(), 5, 2, {{"OPTIONBLOC", 0}, {"OPTIONSTIM", QVariant()}, {"JCYCLE", QVariant()},
                                        {"COMMENT", QVariant()}, {"REDUC", QVariant()}, {"ABANDON", QVariant()}});
-        Form5* f = open(5);
+        Form5* f = openCouple(5);
         auto& ui = *f->ui;
         QCOMPARE(ui.TxtNumFich->text(), QStringLiteral("2"));
         QCOMPARE(ui.TxtMiseRoute->text(), QString());
@@ -200,7 +161,7 @@ private slots:
     {
         addSheet(env->dbPath(), 7, 1);
         addSheet(env->dbPath(), 7, 2, {{"ABANDON", 1}});
-        Form5* f = open(7);
+        Form5* f = openCouple(7);
         auto& ui = *f->ui;
         QVERIFY(ui.Check1->isChecked());
         QVERIFY(ui.LblCycle->isVisible());
@@ -249,7 +210,7 @@ private slots:
             addExams(env->dbPath(), 12, values);
         }
         addSheet(env->dbPath(), 12, 1);
-        Form5* f = open(12);
+        Form5* f = openCouple(12);
         QCOMPARE(f->ui->Label5->text(), examRow ? QStringLiteral("Infertilité tubaire") : QString());
         QCOMPARE(f->ui->Label30->isVisible(), !warning.isEmpty());
         if (!warning.isEmpty())
@@ -276,7 +237,7 @@ private slots:
         QVERIFY(!f->isVisible());
         QCOMPARE(f->ui->Label5->text(), QStringLiteral("Couple A"));
 
-        f = open(2, QStringLiteral("DUPONT"), QStringLiteral("Anne"));
+        f = openCouple(2, QStringLiteral("DUPONT"), QStringLiteral("Anne"));
         QCOMPARE(f->couple(), 2);
         QCOMPARE(f->ui->Label5->text(), QStringLiteral("Couple B"));
         QVERIFY(f->ui->Label30->isVisible());
@@ -285,7 +246,7 @@ private slots:
         QTest::mouseClick(f->ui->Command1, Qt::LeftButton);
         QCOMPARE(f->ui->CmbType->currentText(), QStringLiteral("ICSI"));
 
-        f = open(3, QStringLiteral("LEROY"), QStringLiteral("Marie"));
+        f = openCouple(3, QStringLiteral("LEROY"), QStringLiteral("Marie"));
         QCOMPARE(f->ui->CmbType->currentText(), QStringLiteral("TEC"));
         QVERIFY(f->ui->Label5->text().isEmpty());
         QVERIFY(!f->ui->Label30->isVisible());
@@ -294,7 +255,7 @@ private slots:
     void saveWritesTheShownSheet()
     {
         const qint64 id = addSheet(env->dbPath(), 12, 1, {{"NomFichier", "MARTICl1_38426.xls"}});
-        Form5* f = open(12);
+        Form5* f = openCouple(12);
         auto& ui = *f->ui;
         const QList<std::pair<QWidget*, QString>> typed = {
             {ui.CmbAna, "ENANTONE"}, {ui.CmbStimuline, "GONAL F"}, {ui.CmbModal, "Facile"}, {ui.CmbType, "ICSI"},
@@ -343,14 +304,14 @@ private slots:
         QCOMPARE(rs->text("NomFichier"), QStringLiteral("MARTICl1_38426.xls"));
 
         // Reopened: the abandoned cycle hides its stages.
-        f = open(12);
+        f = openCouple(12);
         QVERIFY(!f->ui->Frame6->isVisible());
     }
 
     void saveWithEmptyDatesEmptiesTheCycleStart()
     {
         const qint64 id = addSheet(env->dbPath(), 12, 1);
-        Form5* f = open(12);
+        Form5* f = openCouple(12);
         for (QLineEdit* e : {f->ui->TxtDatAna, f->ui->TxtMiseRoute, f->ui->TxtJRegles, f->ui->TxtDateTrans, f->ui->TxtDatePonc})
             e->clear();
         env->messages.answerYes();
@@ -378,7 +339,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, message);
         const qint64 id = addSheet(env->dbPath(), 12, 1, {{"NBRO", "4"}});
-        Form5* f = open(12);
+        Form5* f = openCouple(12);
         f->findChild<QLineEdit*>(box)->setText(text);
         if (message.isEmpty())
             env->messages.answerNo();
@@ -396,7 +357,7 @@ private slots:
     void saveOfASheetDeletedElsewhere()
     {
         const qint64 id = addSheet(env->dbPath(), 12, 1);
-        Form5* f = open(12);
+        Form5* f = openCouple(12);
         data::Database::open(env->dbPath())->exec(QStringLiteral("DELETE FROM FICHE WHERE NUMINTFICH=%1").arg(id));
         f->ui->TxtNbrO->setText(QStringLiteral("8"));
         env->messages.answerYes();
@@ -412,7 +373,7 @@ private slots:
         const qint64 first = addSheet(env->dbPath(), 1, 2);
         addSheet(env->dbPath(), 2, 1);
         const qint64 shown = addSheet(env->dbPath(), 2, 2);
-        Form5* f = open(2);
+        Form5* f = openCouple(2);
         forms().get<Form4>()->ui->NumLbl->setText(QStringLiteral("1")); // the main window moved to couple 1
         f->ui->TxtNumFich->setText(QStringLiteral("1"));              // typed, not saved
         env->messages.answerYes();
@@ -428,7 +389,7 @@ private slots:
     void deleteAnsweredNoStillCloses()
     {
         addSheet(env->dbPath(), 2, 1);
-        Form5* f = open(2);
+        Form5* f = openCouple(2);
         env->messages.answerNo();
         QTest::mouseClick(f->ui->CmdSupprimer, Qt::LeftButton);
         QCOMPARE(sheetCount(env->dbPath(), 2), 1);
@@ -437,7 +398,7 @@ private slots:
 
     void withoutASheetNothingIsSavedOrDeleted()
     {
-        Form5* f = open(4); // the main window would not show it; its buttons must stay harmless all the same
+        Form5* f = openCouple(4); // the main window would not show it; its buttons must stay harmless all the same
         for (QPushButton* b : {f->ui->Command1, f->ui->Command2, f->ui->Command3, f->ui->Command4,
                                f->ui->CmdSupprimer, f->ui->CmdModif})
             QTest::mouseClick(b, Qt::LeftButton);
@@ -451,7 +412,7 @@ private slots:
     void quitEmptiesTheSearchBox()
     {
         addSheet(env->dbPath(), 2, 1);
-        Form5* f = open(2);
+        Form5* f = openCouple(2);
         Form4* main = forms().get<Form4>();
         main->ui->Text1->setText(QStringLiteral("MART"));
         QTest::mouseClick(f->ui->CmdQuitte, Qt::LeftButton);
@@ -465,7 +426,7 @@ private slots:
     void otherWindowsAndHelp()
     {
         addSheet(env->dbPath(), 2, 1);
-        Form5* f = open(2);
+        Form5* f = openCouple(2);
         QTest::mouseClick(f->ui->CmdCree, Qt::LeftButton);
         QVERIFY(forms().find<Form6>() && forms().find<Form6>()->isVisible());
         f->ui->reserve->trigger();
@@ -481,7 +442,7 @@ private slots:
     {
         addSheet(env->dbPath(), 2, 1, {{"NomFichier", "MARTICl1_38426.xls"}});
         addSheet(env->dbPath(), 2, 2);
-        Form5* f = open(2);
+        Form5* f = openCouple(2);
         const QString missing = env->workbookDir() + QStringLiteral("/Pas de Fiche stim");
         QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
         QCOMPARE(env->messages.texts(), QStringList{"Fichier " + missing + " introuvable"});
@@ -523,7 +484,7 @@ private slots:
             rs->setField(QStringLiteral("Nom"), QStringLiteral("MARTIN"));
             rs->Update();
         }
-        Form5* f = open(2);
+        Form5* f = openCouple(2);
         QCOMPARE(f->ui->TxtNumIntFich->text(), QString::number(without));
         env->messages.answerNo();
         QTest::mouseClick(f->ui->Command5, Qt::LeftButton);
@@ -554,7 +515,7 @@ private slots:
     {
         addSheet(env->dbPath(), 2, 1);
         env->setSetting(QStringLiteral("CHEMINS"), env->path(QStringLiteral("absent.mdb")));
-        Form5* f = open(2);
+        Form5* f = openCouple(2);
         QTest::mouseClick(f->ui->Command5, Qt::LeftButton);
         QCOMPARE(env->messages.boxes.size(), 1);
         QVERIFY(env->messages.boxes[0].text.startsWith(
@@ -566,7 +527,7 @@ private slots:
     void layoutByEye()
     {
         addSheet(env->dbPath(), 2, 1, {{"COMMENT", "Ponction sans difficulté"}});
-        Form5* f = open(2);
+        Form5* f = openCouple(2);
         f->resize(f->sizeHint());
         const QString out = qEnvironmentVariable("FOLIVEX_SHOTS");
         if (!out.isEmpty())
