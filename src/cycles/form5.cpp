@@ -105,7 +105,8 @@ void Form5::loadCouple(int couple)
         m_db = data::Database::open(data::CHEMIN_BASE);
         loadReferenceLists();
     } catch (const data::DbError& e) {
-        reportDbError(QStringLiteral("Impossible de lire les listes de la base ") + data::CHEMIN_BASE + QLatin1Char('.'), e);
+        reportDbError(QStringLiteral("Impossible de lire la base ") + data::CHEMIN_BASE + QLatin1Char('.'), e);
+        return;
     }
     checkExams();
     if (openSheets() && m_rs->RecordCount() > 0) {
@@ -350,8 +351,9 @@ void Form5::Aide_Click() { platform::showHelp(platform::HelpContext, 70); }
 // user was working on is closed.
 void Form5::CmdOuvrXls_Click()
 {
-    const QString dir = platform::getSetting(data::kSettingsApp, data::kSettingsSection, QStringLiteral("CheminXls"),
-                                             platform::programDir());
+    QString dir = platform::getSetting(data::kSettingsApp, data::kSettingsSection, QStringLiteral("CheminXls"));
+    if (dir.isEmpty())
+        dir = platform::programDir();
     const QString path = QDir(dir).filePath(ui->LblXls->text());
     const QString notFound = QStringLiteral("Fichier ") + path + QStringLiteral(" introuvable");
     if (!QFileInfo(path).isFile()) {

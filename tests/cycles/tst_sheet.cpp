@@ -500,6 +500,7 @@ private slots:
         QVERIFY(forms().find<Form30>() && forms().find<Form30>()->isVisible());
         QVERIFY(!f->isVisible() && forms().isLoaded<Form5>());
         forms().unload<Form30>();
+        QCOMPARE(data::Database::open(env->dbPath())->OpenRecordset(QStringLiteral("SELECT*FROM GROSSESSE"))->RecordCount(), 1);
 
         env->messages.clear();
         forms().show<Form5>();
@@ -522,6 +523,16 @@ private slots:
             QStringLiteral("Impossible d'ouvrir le suivi de grossesse dans la base ") + env->path(QStringLiteral("absent.mdb"))));
         QVERIFY(f->isVisible());
         QVERIFY(!forms().isLoaded<Form30>());
+    }
+
+    void unreadableDatabaseGivesOneMessage()
+    {
+        data::CHEMIN_BASE = env->path(QStringLiteral("absent.mdb"));
+        Form5* f = openCouple(2);
+        QCOMPARE(env->messages.boxes.size(), 1);
+        QVERIFY(env->messages.boxes[0].text.startsWith(QStringLiteral("Impossible de lire la base ")));
+        QTest::mouseClick(f->ui->Command2, Qt::LeftButton); // browsing reports its own failure, nothing worse
+        QCOMPARE(env->messages.boxes.size(), 2);
     }
 
     void layoutByEye()
