@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QLayout>
+#include <QLocale>
 #include <QMenuBar>
 #include <QStyle>
 #include <optional>
@@ -54,6 +55,8 @@ Form6::Form6() : ui(std::make_unique<Ui::Form6>())
     menuBar->addAction(ui->Aide);
     layout()->setMenuBar(menuBar);
     ui->Command11->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+    ui->MonthView1->setLocale(QLocale(QLocale::French, QLocale::France));
+    ui->MonthView1->setFirstDayOfWeek(Qt::Monday);
 
     connect(ui->reserve, &QAction::triggered, this, &Form6::reserve_Click);
     connect(ui->Aide, &QAction::triggered, this, &Form6::Aide_Click);
@@ -61,10 +64,8 @@ Form6::Form6() : ui(std::make_unique<Ui::Form6>())
     connect(ui->CmdQuitte, &QPushButton::clicked, this, &Form6::CmdQuitte_Click);
     connect(ui->Command11, &QToolButton::clicked, this, &Form6::Command11_Click);
     connect(ui->MonthView1, &QCalendarWidget::clicked, this, &Form6::MonthView1_DateClick);
-    const QPushButton* protocols[] = {ui->Command1, ui->Command2, ui->Command3, ui->Command4, ui->Command5,
-                                      ui->Command6, ui->Command7, ui->Command8, ui->Command9, ui->Command10};
     for (int n = 1; n <= 10; ++n)
-        connect(protocols[n - 1], &QPushButton::clicked, this, [this, n] { Command_Click(n); });
+        connect(protocolButton(n), &QPushButton::clicked, this, [this, n] { Command_Click(n); });
     // Each scheme acts when its button becomes the selected one (mouse or arrow keys).
     for (QRadioButton* b : {ui->OptBloc1, ui->OptBloc2, ui->OptBloc3})
         connect(b, &QRadioButton::toggled, this, [this](bool on) { if (on) OptBloc_Click(); });
@@ -73,6 +74,13 @@ Form6::Form6() : ui(std::make_unique<Ui::Form6>())
 }
 
 Form6::~Form6() = default;
+
+QPushButton* Form6::protocolButton(int n) const
+{
+    QPushButton* const buttons[] = {ui->Command1, ui->Command2, ui->Command3, ui->Command4, ui->Command5,
+                                    ui->Command6, ui->Command7, ui->Command8, ui->Command9, ui->Command10};
+    return buttons[n - 1];
+}
 
 void openCreationWindowFromMain() { platform::forms().show<Form6>(); }
 
@@ -106,12 +114,10 @@ bool Form6::loadWindow()
                 combo->addItem(m_rs->text(QStringLiteral("TEXTE")));
         }
         // An empty list leaves the button's own caption, and the sheet header empty.
-        QPushButton* const protocols[] = {ui->Command1, ui->Command2, ui->Command3, ui->Command4, ui->Command5,
-                                          ui->Command6, ui->Command7, ui->Command8, ui->Command9, ui->Command10};
         for (int list = 21; list <= 30; ++list) {
             m_rs = m_db->OpenRecordset(listQuery(list));
             if (!m_rs->isEOF())
-                protocols[list - 21]->setText(m_rs->text(QStringLiteral("TEXTE")));
+                protocolButton(list - 20)->setText(m_rs->text(QStringLiteral("TEXTE")));
         }
         m_rs = m_db->OpenRecordset(listQuery(15));
         ui->TxtEntete->setText(m_rs->isEOF() ? QString() : m_rs->text(QStringLiteral("TEXTE")));

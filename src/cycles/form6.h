@@ -12,6 +12,7 @@ namespace Ui {
 class Form6;
 }
 class QMenuBar;
+class QPushButton;
 
 class Form6 : public platform::Form {
     Q_OBJECT
@@ -39,6 +40,8 @@ public:
     void OptStim_Click();
     void reserve_Click();
 
+    // Command1 .. Command10.
+    QPushButton* protocolButton(int n) const;
     // The couple the window was loaded for (0 when it refused to load).
     int couple() const { return m_couple; }
     QString templateName() const { return m_template; }
