@@ -77,6 +77,22 @@ struct Fixture {
         return db->OpenRecordset(cycles::sheetsQuery(couple));
     }
     QString workbook(const QString& name) const { return env.workbookDir() + QLatin1Char('/') + name; }
+
+    // MARTIN Claire with the given sheets, in a freshly loaded window.
+    int martin = 0;
+    Form6* openMartin(std::initializer_list<int> sheetNumbers = {})
+    {
+        martin = addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
+        addSheets(martin, sheetNumbers);
+        return open(martin);
+    }
+    // Answers the questions in order, then presses the save button.
+    void save(Form6* w, std::initializer_list<bool> answers)
+    {
+        for (bool yes : answers)
+            yes ? env.messages.answerYes() : env.messages.answerNo();
+        QTest::mouseClick(w->ui->CmdNouvFiche, Qt::LeftButton);
+    }
 };
 
 } // namespace
@@ -106,8 +122,8 @@ private slots:
 void TstCreation::loadShowsCoupleListsAndDesignState()
 {
     Fixture f;
-    const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
-    Form6* w = f.open(couple);
+    Form6* w = f.openMartin();
+    const int couple = f.martin;
     QVERIFY(w && w->isVisible());
     const auto& ui = *w->ui;
     QCOMPARE(ui.LblNom->text(), QStringLiteral("MARTIN"));
@@ -227,7 +243,7 @@ void TstCreation::refusesWithoutCouple()
 void TstCreation::optionsShowTheirProductBox()
 {
     Fixture f;
-    Form6* w = f.open(f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire")));
+    Form6* w = f.openMartin();
     auto& ui = *w->ui;
     ui.CmbAntago->setEditText(QStringLiteral("Cetrotide"));
     ui.OptBloc1->click();
@@ -249,7 +265,7 @@ void TstCreation::optionsShowTheirProductBox()
 void TstCreation::calendarFillsOnlyTheChosenDate()
 {
     Fixture f;
-    Form6* w = f.open(f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire")));
+    Form6* w = f.openMartin();
     auto& ui = *w->ui;
     const auto pick = [&](const QDate& d) {
         ui.MonthView1->setSelectedDate(d);
@@ -269,7 +285,7 @@ void TstCreation::calendarFillsOnlyTheChosenDate()
 void TstCreation::protocolPersonalisesTheWorkingCopy()
 {
     Fixture f;
-    Form6* w = f.open(f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire")));
+    Form6* w = f.openMartin();
     auto& ui = *w->ui;
     ui.TxtJRegles->setText(QStringLiteral("1/3/05"));
     ui.TxtDatAna->setText(QStringLiteral("20/02/2005"));
@@ -310,7 +326,7 @@ void TstCreation::protocolPersonalisesTheWorkingCopy()
 void TstCreation::protocolQuestionsAndMissingTemplate()
 {
     Fixture f;
-    Form6* w = f.open(f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire")));
+    Form6* w = f.openMartin();
     auto& ui = *w->ui;
     ui.TxtJRegles->setText(QStringLiteral("32/13/2005"));
     f.env.messages.answerNo();
@@ -333,9 +349,8 @@ void TstCreation::protocolQuestionsAndMissingTemplate()
 void TstCreation::saveStoresWorkbookAndRow()
 {
     Fixture f;
-    const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
-    f.addSheets(couple, {1, 2});
-    Form6* w = f.open(couple);
+    Form6* w = f.openMartin({1, 2});
+    const int couple = f.martin;
     auto& ui = *w->ui;
     QCOMPARE(ui.LblNumFich->text(), QStringLiteral("3"));
     ui.CmbType->setEditText(QStringLiteral("FIV"));
@@ -350,8 +365,7 @@ void TstCreation::saveStoresWorkbookAndRow()
     ui.TxtJRegles->setText(QStringLiteral("01/03/2005"));
     QTest::mouseClick(ui.Command1, Qt::LeftButton);
 
-    f.env.messages.answerYes();
-    QTest::mouseClick(ui.CmdNouvFiche, Qt::LeftButton);
+    f.save(w, {true});
     QCOMPARE(f.env.messages.texts(), (QStringList{kSheetQuestion, QStringLiteral("Nouvelle Fiche Enregistrée")}));
     QVERIFY(!platform::forms().isLoaded<Form6>());
     QVERIFY(QFile::exists(f.workbook(QStringLiteral("MARTICl3_38426.xls"))));
@@ -385,13 +399,11 @@ void TstCreation::saveStoresWorkbookAndRow()
 void TstCreation::saveWithoutWorkbook()
 {
     Fixture f;
-    const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
-    Form6* w = f.open(couple);
+    Form6* w = f.openMartin();
+    const int couple = f.martin;
     w->ui->CmbType->setEditText(QStringLiteral("IAC"));
     w->ui->TxtMiseRoute->clear(); // an empty start date is stored as Null
-    f.env.messages.answerYes();
-    f.env.messages.answerYes();
-    QTest::mouseClick(w->ui->CmdNouvFiche, Qt::LeftButton);
+    f.save(w, {true, true});
     QCOMPARE(f.env.messages.texts(),
              (QStringList{kSheetQuestion, kNoWorkbookQuestion, QStringLiteral("Nouvelle Fiche Enregistrée")}));
     auto rs = f.sheets(couple);
@@ -406,9 +418,7 @@ void TstCreation::saveWithoutWorkbook()
     w = f.open(couple);
     QCOMPARE(w->ui->LblNumFich->text(), QStringLiteral("2"));
     w->ui->CmbType->setEditText(QStringLiteral("IAC"));
-    f.env.messages.answerYes();
-    f.env.messages.answerNo();
-    QTest::mouseClick(w->ui->CmdNouvFiche, Qt::LeftButton);
+    f.save(w, {true, false});
     QVERIFY(!platform::forms().isLoaded<Form6>());
     QCOMPARE(f.sheets(couple)->RecordCount(), 1);
 }
@@ -416,8 +426,8 @@ void TstCreation::saveWithoutWorkbook()
 void TstCreation::saveRefusals()
 {
     Fixture f;
-    const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
-    Form6* w = f.open(couple);
+    Form6* w = f.openMartin();
+    const int couple = f.martin;
     auto& ui = *w->ui;
     QTest::mouseClick(ui.CmdNouvFiche, Qt::LeftButton);
     QCOMPARE(f.env.messages.texts(), QStringList{QStringLiteral("Vous devez remplir le type de stimulation.")});
@@ -436,8 +446,7 @@ void TstCreation::saveRefusals()
     // No to the confirmation: nothing saved, the workbook stays open.
     ui.TxtJRegles->setText(QStringLiteral("01/03/2005"));
     QTest::mouseClick(ui.Command4, Qt::LeftButton);
-    f.env.messages.answerNo();
-    QTest::mouseClick(ui.CmdNouvFiche, Qt::LeftButton);
+    f.save(w, {false});
     QVERIFY(!platform::forms().isLoaded<Form6>());
     QCOMPARE(f.sheets(couple)->RecordCount(), 0);
     QCOMPARE(f.fake.openDocuments().size(), 1);
@@ -457,10 +466,7 @@ void TstCreation::existingWorkbookIsNotReplacedSilently()
     w->ui->CmbType->setEditText(QStringLiteral("FIV"));
     w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
     QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
-    f.env.messages.answerYes(); // save the sheet
-    f.env.messages.answerNo();  // do not replace
-    f.env.messages.answerYes(); // save without workbook
-    QTest::mouseClick(w->ui->CmdNouvFiche, Qt::LeftButton);
+    f.save(w, {true, false, true}); // save the sheet, do not replace, save without workbook
     const QStringList texts = f.env.messages.texts();
     QCOMPARE(texts.size(), 4);
     QVERIFY(texts[1].contains(existing));
@@ -480,9 +486,7 @@ void TstCreation::sheetStaysWithTheLoadedCouple()
     Form6* w = f.open(first);
     platform::forms().find<Form4>()->ui->NumLbl->setText(QString::number(second));
     w->ui->CmbType->setEditText(QStringLiteral("FIV"));
-    f.env.messages.answerYes();
-    f.env.messages.answerYes();
-    QTest::mouseClick(w->ui->CmdNouvFiche, Qt::LeftButton);
+    f.save(w, {true, true});
     QCOMPARE(f.sheets(first)->RecordCount(), 1);
     QCOMPARE(f.sheets(second)->RecordCount(), 0);
 }
@@ -490,15 +494,14 @@ void TstCreation::sheetStaysWithTheLoadedCouple()
 void TstCreation::databaseFailureKeepsTheWindow()
 {
     Fixture f;
-    const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
-    Form6* w = f.open(couple);
+    Form6* w = f.openMartin();
+    const int couple = f.martin;
     w->ui->CmbType->setEditText(QStringLiteral("FIV"));
     w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
     QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
     f.db->exec(QStringLiteral("CREATE TRIGGER nofiche BEFORE INSERT ON FICHE BEGIN "
                               "SELECT RAISE(ABORT, 'disque plein'); END"));
-    f.env.messages.answerYes();
-    QTest::mouseClick(w->ui->CmdNouvFiche, Qt::LeftButton);
+    f.save(w, {true});
     QVERIFY(platform::forms().isLoaded<Form6>());
     QVERIFY(f.env.messages.texts().last().contains(QStringLiteral("MARTICl1_38426.xls")));
     QCOMPARE(w->ui->CmbType->currentText(), QStringLiteral("FIV"));
@@ -507,8 +510,7 @@ void TstCreation::databaseFailureKeepsTheWindow()
     // Once the database accepts rows again, the retry records the workbook already stored.
     f.db->exec(QStringLiteral("DROP TRIGGER nofiche"));
     f.env.messages.clear();
-    f.env.messages.answerYes();
-    QTest::mouseClick(w->ui->CmdNouvFiche, Qt::LeftButton);
+    f.save(w, {true});
     QCOMPARE(f.env.messages.texts(), (QStringList{kSheetQuestion, QStringLiteral("Nouvelle Fiche Enregistrée")}));
     QCOMPARE(f.sheets(couple)->text(QStringLiteral("NomFichier")), QStringLiteral("MARTICl1_38426.xls"));
 }
@@ -516,8 +518,8 @@ void TstCreation::databaseFailureKeepsTheWindow()
 void TstCreation::quitAndHelp()
 {
     Fixture f;
-    const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
-    Form6* w = f.open(couple);
+    Form6* w = f.openMartin();
+    const int couple = f.martin;
     w->ui->Aide->trigger();
     QCOMPARE(f.env.help.calls.size(), 1);
     QCOMPARE(f.env.help.calls[0].command, 1);
