@@ -5,6 +5,7 @@
 #include "platform/messages.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
