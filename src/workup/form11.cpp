@@ -82,7 +82,7 @@ QString Form11::helpText()
         QStringLiteral("Score FSH: (< 7,6 = 0), (7,6 à 9 = 1), (>= 9 = 2)"),
         QStringLiteral("Score LH/FSH: (< 0,38 = 1), (0,38 à 1,4 = 0), (>= 1,4 = -1)"),
         QStringLiteral("     La dose initiale de FSH est fonction du score de la réponse ovarienne.")}
-        .join(QLatin1Char('\r'));
+        .join(QLatin1Char('\n')); // a label breaks its lines on a line feed
 }
 
 void Form11::Form_Load()
