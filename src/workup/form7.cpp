@@ -61,8 +61,9 @@ constexpr int kStalePointSize = 10;
 
 bool isValidationReason(Qt::FocusReason reason)
 {
-    // Switching to another window or opening a popup does not leave the box, as with the Validate event.
-    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+    // Switching to another window, a popup or the menu does not leave the box, as with the Validate event.
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason
+        && reason != Qt::MenuBarFocusReason;
 }
 
 } // namespace
