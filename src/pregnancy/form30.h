@@ -36,6 +36,9 @@ public:
     void CmdQuitte_Click();
     void CmdImprim_Click();
 
+    // The registry form the print button opened last (left open for the user).
+    const office::ExcelApp& registryForm() const { return m_excel; }
+
     std::unique_ptr<Ui::Form30> ui;
 
 private:
