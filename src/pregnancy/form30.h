@@ -21,7 +21,8 @@ public:
 
     // The cycle sheet window's way in, once it has set the pregnancy globals (data::CHEMINS_BASE,
     // GROSS_EXISTE, ...): shows the follow-up of the sheet it shows. A follow-up already open for another
-    // sheet is replaced. Returns nullptr when no follow-up could be opened (the user was told why).
+    // sheet is replaced. Returns nullptr when no follow-up could be opened (the user was told why): the cycle
+    // sheet window then stays shown, so it hides itself only on a window returned.
     static Form30* openFollowUp();
 
     void Form_Load() override;
@@ -53,6 +54,7 @@ private:
 namespace pregnancy {
 // The internal number of a sheet: a positive whole number, or nothing (no follow-up for such a sheet).
 std::optional<qint64> sheetNumber(const QString& text);
-// Opens data::BASE_GROSS, SQL_GROSS and RS_GROSS on the sheet's row; true when the row exists.
+// Opens data::BASE_GROSS, SQL_GROSS and RS_GROSS on the sheet's row (CHEMINS_BASE from the settings when
+// not set); true when the row exists. Throws data::DbError.
 bool lookUpFollowUp(qint64 sheet);
 } // namespace pregnancy
