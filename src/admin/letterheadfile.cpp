@@ -82,7 +82,8 @@ QByteArray encode1252(const QString& text)
     out.reserve(text.size());
     for (const QChar c : text) {
         const char16_t u = c.unicode();
-        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+        // The five bytes without a character stand for themselves, as the code page's converter does.
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF) || (u < 0xA0 && kHigh[u - 0x80] == 0)) {
             out.append(char(u));
             continue;
         }
