@@ -58,6 +58,7 @@ void Form21::Form_Load()
     ui->CmdSauve->setText(QStringLiteral("Sauvegarder tout le repertoire : \n%1\nvers\n%2").arg(m_workbookDir, backupDir));
     ui->CmdRestaure->setText(
         QStringLiteral("Restaurer les fichiers sauvegardés dans %1 vers %2").arg(backupDir, m_workbookDir));
+    adjustSize(); // the captions hold whole paths
 }
 
 void Form21::Form_Unload(bool&)
