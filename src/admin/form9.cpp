@@ -158,33 +158,26 @@ bool Form9::currentList(short& list) const
     return ok;
 }
 
-void Form9::endCommand()
-{
-    ui->Text1->clear();
-    ui->Text1->setFocus();
-}
-
-void Form9::CmdAjoute_Click()
+bool Form9::runCommand(const QString& emptyMessage, const std::function<bool(short list)>& change)
 {
     if (ui->Text1->text().isEmpty()) {
-        platform::notice(QStringLiteral("Veuillez saisir un Item au préalable"));
-        return;
+        platform::notice(emptyMessage);
+        return false;
     }
     short list = 0;
     if (!currentList(list))
-        return; // no list chosen yet: nothing to add to
+        return false; // no list chosen yet: nothing to change
     try {
-        auto rs = openList(editSql(list));
-        rs->AddNew();
-        rs->setField(QStringLiteral("NUMEROS"), list);
-        rs->setField(QStringLiteral("TEXTE"), ui->Text1->text());
-        rs->Update();
+        if (!change(list))
+            return false;
         fillList(list);
     } catch (const data::DbError& e) {
-        reportFailure(e);
-        return;
+        reportFailure(e); // the typed text stays for another try
+        return false;
     }
-    endCommand();
+    ui->Text1->clear();
+    ui->Text1->setFocus();
+    return true;
 }
 
 std::shared_ptr<data::Recordset> Form9::findSelected(short list)
@@ -197,53 +190,46 @@ std::shared_ptr<data::Recordset> Form9::findSelected(short list)
     return rs->NoMatch() ? nullptr : rs;
 }
 
+void Form9::CmdAjoute_Click()
+{
+    const QString text = ui->Text1->text();
+    runCommand(QStringLiteral("Veuillez saisir un Item au préalable"), [&](short list) {
+        auto rs = openList(editSql(list));
+        rs->AddNew();
+        rs->setField(QStringLiteral("NUMEROS"), list);
+        rs->setField(QStringLiteral("TEXTE"), text);
+        rs->Update();
+        return true;
+    });
+}
+
 void Form9::CmdModif_Click()
 {
-    if (ui->Text1->text().isEmpty()) {
-        platform::notice(QStringLiteral("Veuillez selectionner un Item par Double Click"));
-        return;
-    }
-    short list = 0;
-    if (!currentList(list))
-        return;
     const QString text = ui->Text1->text();
-    try {
+    short changed = 0;
+    runCommand(QStringLiteral("Veuillez selectionner un Item par Double Click"), [&](short list) {
         auto rs = findSelected(list);
         if (!rs)
-            return; // the selected text is no longer in the list
+            return false; // nothing selected, or the text is no longer in the list
         rs->Edit();
         rs->setField(QStringLiteral("TEXTE"), text);
         rs->Update();
-        fillList(list);
-    } catch (const data::DbError& e) {
-        reportFailure(e);
-        return;
-    }
-    if (list >= kFirstProtocolList && list < kFirstProtocolList + kProtocolButtons)
-        listButton(list)->setText(text);
-    endCommand();
+        changed = list;
+        return true;
+    });
+    if (changed >= kFirstProtocolList && changed < kFirstProtocolList + kProtocolButtons)
+        listButton(changed)->setText(text);
 }
 
 void Form9::CmdSupprime_Click()
 {
-    if (ui->Text1->text().isEmpty()) {
-        platform::notice(QStringLiteral("Veuillez selectionner un Item au préalable par Double Click."));
-        return;
-    }
-    short list = 0;
-    if (!currentList(list))
-        return;
-    try {
+    runCommand(QStringLiteral("Veuillez selectionner un Item au préalable par Double Click."), [&](short list) {
         auto rs = findSelected(list);
         if (!rs)
-            return;
+            return false;
         rs->Delete();
-        fillList(list);
-    } catch (const data::DbError& e) {
-        reportFailure(e);
-        return;
-    }
-    endCommand();
+        return true;
+    });
 }
 
 void Form9::CmdQuitter_Click() { platform::forms().unload(this); }

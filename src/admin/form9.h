@@ -2,6 +2,7 @@
 #include "platform/forms.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -59,7 +60,9 @@ private:
     void fillList(short list);
     // Finds the row of the selected item for modify and delete; null when nothing matches.
     std::shared_ptr<data::Recordset> findSelected(short list);
-    void endCommand();
+    // The frame of add, modify and delete: the empty-text message, the list number, the change itself
+    // (false: nothing to change), the refill and the emptied edit box. False when nothing changed.
+    bool runCommand(const QString& emptyMessage, const std::function<bool(short list)>& change);
     void protocolCaptionsFromDatabase();
 
     std::shared_ptr<data::Database> m_db;
