@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QStandardPaths>
 
 Form21::FolderChooser Form21::folderChooser;
 
@@ -27,7 +28,9 @@ QString chooseFolder(QWidget* parent, const QString& title)
 {
     if (Form21::folderChooser)
         return Form21::folderChooser(parent, title);
-    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(parent, title,
+                                             QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+                                             QFileDialog::ShowDirsOnly);
 }
 
 // The hourglass for the time of a copy.
