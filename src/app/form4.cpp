@@ -4,7 +4,7 @@
 #include "app/dossier.h"
 #include "app/form2.h"
 #include "app/form3.h"
-#include "app/letterhead.h"
+#include "admin/letterheadfile.h"
 #include "cycles/form5.h"
 #include "data/globals.h"
 #include "data/jetsql.h"
@@ -105,8 +105,9 @@ void Form4::Form_Load()
         return;
     }
 
-    if (const auto f = app::readLetterhead()) {
-        const auto& h = *f;
+    bool haveLetterhead = false;
+    const QStringList h = letterhead::read(letterhead::defaultPath(), &haveLetterhead);
+    if (haveLetterhead) {
         ui->Label22->setText(h[0] + QLatin1Char(' ') + h[2] + QLatin1Char(' ') + h[1]);
         ui->Label23->setText(h[3]);
         ui->Label24->setText(h[4]);

@@ -12,7 +12,7 @@
 #include "pregnancy/form30.h"
 #include "workup/form11.h"
 
-#include "../app/ui_form4.h"
+#include "ui_form4.h"
 #include "ui_form5.h"
 
 #include <QDir>

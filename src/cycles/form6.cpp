@@ -8,7 +8,7 @@
 #include "platform/help.h"
 #include "platform/messages.h"
 
-#include "../app/ui_form4.h"
+#include "ui_form4.h"
 #include "ui_form6.h"
 
 #include <QComboBox>

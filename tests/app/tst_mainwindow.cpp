@@ -1,7 +1,7 @@
 // The splash and the main window: start-up, browsing, search, age display, the commands and the program end.
 #include "app/form0.h"
 #include "app/form2.h"
-#include "app/letterhead.h"
+#include "admin/letterheadfile.h"
 #include "appfixture.h"
 #include "cycles/form5.h"
 #include "data/globals.h"
@@ -427,7 +427,7 @@ private slots:
         forms().flush();
         QVERIFY(before.isNull());
         // The backup window brings it back with a fresh load.
-        app::writeLetterhead({"Dr", "NOUVEAU", "Jean"});
+        letterhead::write(letterhead::defaultPath(), {"Dr", "NOUVEAU", "Jean"});
         Form4* again = showMainWindow();
         QVERIFY(again->isVisible());
         QVERIFY(data::BASE_DOSSIERS);
@@ -440,7 +440,7 @@ private slots:
     void screenshotWithACouple()
     {
         TestEnv env;
-        app::writeLetterhead({"Docteur", "MARTIN", "Paul", "Gynécologie - Obstétrique", "Clinique du Parc",
+        letterhead::write(letterhead::defaultPath(), {"Docteur", "MARTIN", "Paul", "Gynécologie - Obstétrique", "Clinique du Parc",
                               "12 avenue des Lilas", "BP 45", "PAU", "64000", "05 59 00 00 00", "064123",
                               "064456"});
         fixture::addCouple(env.dbPath(),

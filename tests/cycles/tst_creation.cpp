@@ -8,8 +8,8 @@
 #include "platform/environment.h"
 #include "support/testenv.h"
 
-#include "../../src/app/ui_form4.h"
-#include "../../src/cycles/ui_form6.h"
+#include "ui_form4.h"
+#include "ui_form6.h"
 
 #include <QDir>
 #include <QFile>

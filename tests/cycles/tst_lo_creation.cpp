@@ -7,8 +7,8 @@
 #include "office/libreoffice.h"
 #include "support/testenv.h"
 
-#include "../../src/app/ui_form4.h"
-#include "../../src/cycles/ui_form6.h"
+#include "ui_form4.h"
+#include "ui_form6.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

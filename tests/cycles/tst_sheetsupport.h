@@ -5,8 +5,8 @@
 #include "cycles/form5.h"
 #include "data/database.h"
 
-#include "../../src/app/ui_form4.h"
-#include "../../src/cycles/ui_form5.h"
+#include "ui_form4.h"
+#include "ui_form5.h"
 
 #include <QVariantMap>
 
