@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
