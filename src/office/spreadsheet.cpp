@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 

@@ -1,6 +1,7 @@
 #pragma once
 // Shared by the follow-up suites: the cycle sheet window's controls that the follow-up reads, and rows of
 // GROSSESSE written or read directly.
+#include "app/form4.h"
 #include "cycles/form5.h"
 #include "data/database.h"
 #include "platform/forms.h"
@@ -49,10 +50,12 @@ struct Sheet {
 // The cycle sheet window showing a sheet, as the follow-up finds it.
 inline Form5* showSheet(const Sheet& s)
 {
+    platform::forms().get<Form4>(); // the main window's load sets the database path, as at start-up
     Form5* f5 = platform::forms().get<Form5>();
     const std::pair<const char*, QString> values[] = {
-        {"TxtNumIntFich", s.numInt}, {"LblNom", s.nom},        {"lblprenom", s.prenom},
-        {"TxtNumPat", s.numPat},     {"TxtNumDos", s.numDos},  {"CmbType", s.type},
+        // The couple number first: a new couple makes the window load that couple's sheets afresh.
+        {"TxtNumPat", s.numPat},     {"TxtNumIntFich", s.numInt}, {"LblNom", s.nom},
+        {"lblprenom", s.prenom},     {"TxtNumDos", s.numDos},  {"CmbType", s.type},
         {"TxtDateTrans", s.dateTrans}, {"LblNumClin", s.clin}, {"LblNumBio", s.bio},
     };
     for (const auto& [name, value] : values)
