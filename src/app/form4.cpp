@@ -1,11 +1,16 @@
 #include "app/form4.h"
 
+#include "admin/form21.h"
+#include "admin/form50.h"
+#include "admin/form9.h"
+#include "admin/frmabout.h"
+#include "admin/letterheadfile.h"
 #include "app/age.h"
 #include "app/dossier.h"
 #include "app/form2.h"
 #include "app/form3.h"
-#include "admin/letterheadfile.h"
 #include "cycles/form5.h"
+#include "cycles/form6.h"
 #include "data/globals.h"
 #include "data/jetsql.h"
 #include "platform/environment.h"
@@ -13,6 +18,9 @@
 #include "platform/keyfilter.h"
 #include "platform/messages.h"
 #include "platform/settings.h"
+#include "stats/form8.h"
+#include "workup/examopen.h"
+#include "workup/form11.h"
 #include "ui_form4.h"
 
 #include <QKeyEvent>
@@ -311,7 +319,7 @@ void Form4::CmdCreerFiche_Click()
 {
     if (!coupleShown())
         return;
-    // The cycle sheet creation window (Form6) opens here.
+    openCreationWindowFromMain();
 }
 
 void Form4::CmdOuvrirFiche_Click()
@@ -355,12 +363,12 @@ void Form4::CmdExamens_Click()
 {
     if (!coupleShown())
         return;
-    // The exam window (Form7) opens and is filled here.
+    workup::CmdExamens_Click();
 }
 
 void Form4::CmdStat_Click()
 {
-    // The statistics window (Form8) opens here.
+    forms().show<Form8>();
 }
 
 void Form4::CmdQuitter_Click()
@@ -373,12 +381,12 @@ void Form4::CmdQuitter_Click()
 
 void Form4::Options_Click()
 {
-    // The reference lists window (Form9) opens here, the main window hidden until that window closes.
+    openReferenceListsFromMain();
 }
 
 void Form4::reserve_Click()
 {
-    // The ovarian reserve calculator (Form11) opens here.
+    forms().show<Form11>();
 }
 
 void Form4::Sauve_Click()
@@ -389,17 +397,18 @@ void Form4::Sauve_Click()
     data::BASE_DOSSIERS.reset();
     m_toBackup = true;
     forms().unload(this);
-    // The backup window (Form21) opens here; it brings the main window back with showMainWindow().
+    // The backup window brings the main window back with showMainWindow() on every way out.
+    forms().show<Form21>();
 }
 
 void Form4::Entete_Click()
 {
-    // The letterhead window (Form50) opens here.
+    forms().show<Form50>();
 }
 
 void Form4::Propos_Click()
 {
-    // The about box (frmAbout) opens here.
+    forms().show<frmAbout>();
 }
 
 void Form4::Aide_Click() { platform::showHelp(platform::HelpContents); }

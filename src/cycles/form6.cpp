@@ -7,6 +7,7 @@
 #include "platform/environment.h"
 #include "platform/help.h"
 #include "platform/messages.h"
+#include "workup/form11.h"
 
 #include "ui_form4.h"
 #include "ui_form6.h"
@@ -227,7 +228,7 @@ void Form6::OptStim_Click()
 
 void Form6::reserve_Click()
 {
-    // platform::forms().show<Form11>();
+    platform::forms().show<Form11>();
 }
 
 void Form6::Aide_Click() { platform::showHelp(platform::HelpContext, kHelpTopic); }
