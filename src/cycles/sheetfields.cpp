@@ -44,27 +44,6 @@ QList<Field> fields(const Ui::Form5& ui)
     };
 }
 
-QString controlText(const QWidget* control)
-{
-    if (auto* edit = qobject_cast<const QLineEdit*>(control))
-        return edit->text();
-    if (auto* combo = qobject_cast<const QComboBox*>(control))
-        return combo->currentText();
-    if (auto* text = qobject_cast<const QPlainTextEdit*>(control))
-        return text->toPlainText();
-    return {};
-}
-
-void setControlText(QWidget* control, const QString& text)
-{
-    if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->setText(text);
-    else if (auto* combo = qobject_cast<QComboBox*>(control))
-        combo->setEditText(text);
-    else if (auto* plain = qobject_cast<QPlainTextEdit*>(control))
-        plain->setPlainText(text);
-}
-
 QVariant controlValue(const Field& field)
 {
     const QString text = controlText(field.control);

@@ -1,4 +1,5 @@
 #pragma once
+#include "platform/controls.h"
 // The cycle sheet window's controls paired with their FICHE columns (in the order a save writes them), how a
 // column's value goes into its control and back, and the up-to-date rule on the couple's exams.
 #include <QDate>
@@ -29,9 +30,8 @@ struct Field {
 // The 26 columns a save rewrites, in its order.
 QList<Field> fields(const Ui::Form5& ui);
 
-// Text of a line edit, plain text edit or combo box.
-QString controlText(const QWidget* control);
-void setControlText(QWidget* control, const QString& text);
+using platform::controlText;
+using platform::setControlText;
 
 // The value to store for a field, and a stored value (Null included) shown in its control.
 QVariant controlValue(const Field& field);

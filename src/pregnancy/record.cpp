@@ -1,5 +1,7 @@
 #include "pregnancy/record.h"
 
+#include "platform/controls.h"
+
 #include "data/database.h"
 
 #include <QCheckBox>
@@ -74,15 +76,7 @@ QString itemOf(const QWidget* control)
 {
     if (auto* box = qobject_cast<const QCheckBox*>(control))
         return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0");
-    if (auto* edit = qobject_cast<const QLineEdit*>(control))
-        return edit->text();
-    if (auto* combo = qobject_cast<const QComboBox*>(control))
-        return combo->currentText();
-    if (auto* label = qobject_cast<const QLabel*>(control))
-        return label->text();
-    if (auto* text = qobject_cast<const QPlainTextEdit*>(control))
-        return text->toPlainText();
-    throw std::logic_error("no item for control " + control->objectName().toStdString());
+    return platform::controlText(control);
 }
 
 void setItem(QWidget* control, const QString& item)
@@ -91,16 +85,8 @@ void setItem(QWidget* control, const QString& item)
         bool ok = false;
         const int value = item.trimmed().toInt(&ok);
         box->setChecked(ok && value == 1);
-    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
-        edit->setText(item);
-    } else if (auto* combo = qobject_cast<QComboBox*>(control)) {
-        combo->setEditText(item);
-    } else if (auto* label = qobject_cast<QLabel*>(control)) {
-        label->setText(item);
-    } else if (auto* text = qobject_cast<QPlainTextEdit*>(control)) {
-        text->setPlainText(item);
     } else {
-        throw std::logic_error("no item for control " + control->objectName().toStdString());
+        platform::setControlText(control, item);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "data/database.h"
 #include "data/globals.h"
 #include "data/schema.h"
+#include "platform/controls.h"
 #include "platform/conversions.h"
 #include "platform/messages.h"
 #include "workup/form7.h"
@@ -46,13 +47,13 @@ void AFFICHE_3()
     const QStringList& columns = data::examColumns();
     const auto& controls = platform::forms().get<Form7>()->examControls();
     for (int i = 0; i < columns.size(); ++i)
-        Form7::setControlText(controls[i], data::RS_DOSSIERS->text(columns[i]));
+        platform::setControlText(controls[i], data::RS_DOSSIERS->text(columns[i]));
 }
 
 void EFFACEXAMENS()
 {
     for (QWidget* control : platform::forms().get<Form7>()->examControls())
-        Form7::setControlText(control, QString());
+        platform::setControlText(control, QString());
 }
 
 void CmdExamens_Click()

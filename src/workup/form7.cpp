@@ -3,6 +3,7 @@
 #include "data/database.h"
 #include "data/globals.h"
 #include "data/schema.h"
+#include "platform/controls.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
 #include "platform/help.h"
@@ -11,6 +12,7 @@
 #include "workup/score.h"
 #include "workup/stale.h"
 
+#include "platform/controls.h"
 #include "ui_form7.h"
 
 #include <QFocusEvent>
@@ -96,27 +98,6 @@ Form7::Form7() : ui(std::make_unique<Ui::Form7>())
 
 Form7::~Form7() = default;
 
-QString Form7::controlText(const QWidget* control)
-{
-    if (auto* e = qobject_cast<const QLineEdit*>(control))
-        return e->text();
-    if (auto* c = qobject_cast<const QComboBox*>(control))
-        return c->currentText();
-    if (auto* p = qobject_cast<const QPlainTextEdit*>(control))
-        return p->toPlainText();
-    return {};
-}
-
-void Form7::setControlText(QWidget* control, const QString& text)
-{
-    if (auto* e = qobject_cast<QLineEdit*>(control))
-        e->setText(text);
-    else if (auto* c = qobject_cast<QComboBox*>(control))
-        c->setCurrentText(text); // editable: any text, an item or not
-    else if (auto* p = qobject_cast<QPlainTextEdit*>(control))
-        p->setPlainText(text);
-}
-
 void Form7::Form_Load()
 {
     try {
@@ -143,7 +124,7 @@ void Form7::ENREG_EXAMS()
 {
     const QStringList& columns = data::examColumns();
     for (int i = 0; i < columns.size(); ++i)
-        m_rs->setField(columns[i], controlText(m_examControls[i]));
+        m_rs->setField(columns[i], platform::controlText(m_examControls[i]));
 }
 
 void Form7::Command2_Click()

@@ -27,8 +27,6 @@ public:
 
     // The fifty exam controls, in the order of data::examColumns().
     const QList<QWidget*>& examControls() const { return m_examControls; }
-    static QString controlText(const QWidget* control);
-    static void setControlText(QWidget* control, const QString& text);
     // The nineteen date boxes.
     const QList<QLineEdit*>& dateBoxes() const { return m_dateBoxes; }
 

@@ -9,6 +9,7 @@
 #include "platform/forms.h"
 #include "support/testenv.h"
 #include "workup/examopen.h"
+#include "platform/controls.h"
 #include "workup/form7.h"
 
 #include <QComboBox>
@@ -110,7 +111,7 @@ private slots:
         workup::CmdExamens_Click();
         QVERIFY(exams() && exams()->isVisible());
         for (QWidget* w : exams()->examControls())
-            QCOMPARE(Form7::controlText(w), QString());
+            QCOMPARE(platform::controlText(w), QString());
         QCOMPARE(label("LblNomMad"), QString("BETA"));
         QCOMPARE(label("LblPrenomMad"), QString("Prénom BETA"));
         QCOMPARE(label("LblNomMons"), QString("Mr BETA"));
@@ -152,7 +153,7 @@ private slots:
         workup::CmdExamens_Click();
         const QStringList& columns = data::examColumns();
         for (int i = 0; i < columns.size(); ++i)
-            Form7::setControlText(exams()->examControls()[i], QStringLiteral("valeur %1").arg(i + 1));
+            platform::setControlText(exams()->examControls()[i], QStringLiteral("valeur %1").arg(i + 1));
         env->messages.answerYes();
         click("Command2");
         platform::forms().flush();
@@ -162,7 +163,7 @@ private slots:
 
         workup::CmdExamens_Click();
         for (int i = 0; i < columns.size(); ++i)
-            QCOMPARE(Form7::controlText(exams()->examControls()[i]), QStringLiteral("valeur %1").arg(i + 1));
+            QCOMPARE(platform::controlText(exams()->examControls()[i]), QStringLiteral("valeur %1").arg(i + 1));
         QCOMPARE(c<QComboBox>("CmbBWF")->currentText(), QString("valeur 3")); // not an item, kept as typed
     }
 
