@@ -4,6 +4,7 @@
 #include "platform/environment.h"
 #include "platform/messages.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
