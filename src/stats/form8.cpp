@@ -164,8 +164,8 @@ void Form8::REMPLIT_RESULTATS(const QString& heading)
         return; // nothing found: the heading of the last list stays
     QList<qint64> numbers;
     QStringList lines;
-    for (RS_STAT->MoveFirst(); !RS_STAT->isEOF(); RS_STAT->MoveNext()) {
-        numbers << qint64(RS_STAT->Fields(QStringLiteral("numero")).toDouble());
+    for (const QVariant& v : RS_STAT->columnValues(QStringLiteral("numero"))) {
+        numbers << qint64(v.toDouble());
         lines << QString::number(numbers.last());
     }
     ui->List1->addItems(lines);
@@ -173,21 +173,25 @@ void Form8::REMPLIT_RESULTATS(const QString& heading)
     BASE_STAT = data::Database::open(data::CHEMIN_BASE);
     ui->List2->clear();
     ui->Label28->setText(heading);
-    // A couple often has several cycles in the list: look each one up once.
+    // One look-up for all the couples of the list rather than one per line.
+    QStringList distinct;
     QHash<qint64, QString> names;
-    lines.clear();
-    for (qint64 n : numbers) {
-        auto it = names.constFind(n);
-        if (it == names.constEnd()) {
-            SQL_STAT = QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=%1").arg(n);
-            RS_COUPLE = BASE_STAT->OpenRecordset(SQL_STAT);
-            // A cycle whose couple is gone keeps an empty line, so that the two lists stay aligned.
-            it = names.insert(n, RS_COUPLE->isEOF() ? QString()
-                                                    : stats::coupleLine(RS_COUPLE->text(QStringLiteral("Nom")),
-                                                                        RS_COUPLE->text(QStringLiteral("Prenom"))));
+    for (qint64 n : numbers)
+        if (!names.contains(n)) {
+            names.insert(n, QString());
+            distinct << QString::number(n);
         }
-        lines << *it;
-    }
+    SQL_STAT = QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO IN (%1)").arg(distinct.join(QLatin1Char(',')));
+    RS_COUPLE = BASE_STAT->OpenRecordset(SQL_STAT);
+    const QVariantList numero = RS_COUPLE->columnValues(QStringLiteral("numero"));
+    const QVariantList nom = RS_COUPLE->columnValues(QStringLiteral("Nom"));
+    const QVariantList prenom = RS_COUPLE->columnValues(QStringLiteral("Prenom"));
+    for (qsizetype i = 0; i < numero.size(); ++i)
+        names[qint64(numero[i].toDouble())] = stats::coupleLine(nom[i].toString(), prenom[i].toString());
+    // A cycle whose couple is gone keeps an empty line, so that the two lists stay aligned.
+    lines.clear();
+    for (qint64 n : numbers)
+        lines << names.value(n);
     ui->List2->addItems(lines);
 }
 
