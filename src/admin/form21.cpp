@@ -1,7 +1,139 @@
 #include "admin/form21.h"
 
+#include "app/form4.h"
+#include "admin/foldercopy.h"
+#include "data/globals.h"
+#include "platform/environment.h"
+#include "platform/messages.h"
+#include "platform/settings.h"
 #include "ui_form21.h"
 
-Form21::Form21() : ui(std::make_unique<Ui::Form21>()) { ui->setupUi(this); }
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QStandardPaths>
+
+Form21::FolderChooser Form21::folderChooser;
+
+namespace {
+
+const QString kBackupKey = QStringLiteral("SAUVE");
+
+QString setting(const QString& key, const QString& defaultValue)
+{
+    return platform::getSetting(data::kSettingsApp, data::kSettingsSection, key, defaultValue);
+}
+
+QString chooseFolder(QWidget* parent, const QString& title)
+{
+    if (Form21::folderChooser)
+        return Form21::folderChooser(parent, title);
+    return QFileDialog::getExistingDirectory(parent, title,
+                                             QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
+                                             QFileDialog::ShowDirsOnly);
+}
+
+// The hourglass for the time of a copy.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+} // namespace
+
+Form21::Form21() : ui(std::make_unique<Ui::Form21>())
+{
+    ui->setupUi(this);
+    connect(ui->Command2, &QPushButton::clicked, this, &Form21::Command2_Click);
+    connect(ui->CmdSauve, &QPushButton::clicked, this, &Form21::CmdSauve_Click);
+    connect(ui->CmdRestaure, &QPushButton::clicked, this, &Form21::CmdRestaure_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, &Form21::Command1_Click);
+}
 
 Form21::~Form21() = default;
+
+void Form21::Form_Load()
+{
+    m_workbookDir = setting(QStringLiteral("CheminXls"), platform::programDir());
+    const QString backupDir = setting(kBackupKey, QString());
+    ui->Label1->setText(backupDir);
+    ui->CmdSauve->setText(QStringLiteral("Sauvegarder tout le repertoire : \n%1\nvers\n%2").arg(m_workbookDir, backupDir));
+    ui->CmdRestaure->setText(
+        QStringLiteral("Restaurer les fichiers sauvegardés dans %1 vers %2").arg(backupDir, m_workbookDir));
+    adjustSize(); // the captions hold whole paths
+}
+
+void Form21::Form_Unload(bool&)
+{
+    // The main window was unloaded to open this one: its load runs anew.
+    platform::forms().show<Form4>();
+}
+
+void Form21::leave() { platform::forms().unload(this); }
+
+void Form21::Command1_Click() { leave(); }
+
+void Form21::Command2_Click()
+{
+    const QString path = QDir::toNativeSeparators(chooseFolder(this, QStringLiteral("Choix du répertoire pour la sauvegarde :")));
+    if (path.isEmpty())
+        return; // cancelled: the saved folder stays
+    ui->Label1->setText(path);
+    ui->CmdSauve->setText(QStringLiteral("Lancer la Sauvegarde de \n%1\nvers\n%2").arg(m_workbookDir, path));
+    platform::saveSetting(QStringLiteral("Talvenor"), data::kSettingsSection, QStringLiteral("Sauve"), path);
+}
+
+Form21::Folders Form21::foldersFromSettings()
+{
+    // No default backup folder: copying the program directory instead would be worse than no backup.
+    return {setting(QStringLiteral("CheminXls"), platform::programDir()), setting(kBackupKey, QString())};
+}
+
+QString Form21::refusal(const Folders& folders)
+{
+    if (folders.backup.trimmed().isEmpty())
+        return QStringLiteral("Aucun répertoire de sauvegarde n'est défini.");
+    if (admin::foldersOverlap(folders.workbooks, folders.backup))
+        return QStringLiteral("Le répertoire de sauvegarde et le répertoire des fiches ne doivent pas être "
+                              "l'un dans l'autre.");
+    return {};
+}
+
+void Form21::CmdSauve_Click()
+{
+    const Folders folders = foldersFromSettings();
+    QString failure = refusal(folders);
+    if (failure.isEmpty()) {
+        WaitCursor wait;
+        failure = admin::copyFolder(folders.workbooks, folders.backup);
+    }
+    platform::notice(failure.isEmpty() ? QStringLiteral("Sauvegarde terminée")
+                                       : QStringLiteral("Sauvegarde non effectuée\n\n") + failure);
+    leave();
+}
+
+void Form21::CmdRestaure_Click()
+{
+    const Folders folders = foldersFromSettings();
+    QString failure = refusal(folders);
+    if (failure.isEmpty() && !QDir(folders.backup).exists())
+        failure = QStringLiteral("Le répertoire de sauvegarde %1 n'existe pas.").arg(folders.backup);
+    if (!failure.isEmpty()) {
+        platform::notice(QStringLiteral("Restauration non effectuée\n\n") + failure);
+        leave();
+        return;
+    }
+    if (!platform::askYesNo(QStringLiteral("Les fichiers du répertoire %1 vont être remplacés par les copies "
+                                           "sauvegardées dans %2, même s'ils sont plus récents.\n"
+                                           "Voulez-vous restaurer la sauvegarde ?")
+                                .arg(folders.workbooks, folders.backup)))
+        return;
+    {
+        WaitCursor wait;
+        failure = admin::copyFolder(folders.backup, folders.workbooks);
+    }
+    platform::notice(failure.isEmpty() ? QStringLiteral("Restauration effectuée")
+                                       : QStringLiteral("Restauration non effectuée\n\n") + failure);
+    leave();
+}

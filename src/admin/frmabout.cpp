@@ -1,7 +1,34 @@
 #include "admin/frmabout.h"
 
+#include "admin/windowplacement.h"
+#include "platform/messages.h"
 #include "ui_frmabout.h"
 
-frmAbout::frmAbout() : ui(std::make_unique<Ui::frmAbout>()) { ui->setupUi(this); }
+#include <QApplication>
+#include <QStyle>
+
+frmAbout::frmAbout() : ui(std::make_unique<Ui::frmAbout>())
+{
+    ui->setupUi(this);
+    const QIcon icon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon)
+                                                           : QApplication::windowIcon();
+    ui->picIcon->setPixmap(icon.pixmap(64, 64));
+    connect(ui->cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+}
 
 frmAbout::~frmAbout() = default;
+
+QString frmAbout::versionText()
+{
+    return QStringLiteral("Version %1.%2.%3").arg(FOLIVEX_VERSION_MAJOR).arg(FOLIVEX_VERSION_MINOR).arg(FOLIVEX_VERSION_PATCH);
+}
+
+void frmAbout::Form_Load()
+{
+    admin::centreOnScreen(this);
+    setWindowTitle(QStringLiteral("À propos de ") + platform::appTitle());
+    ui->lblVersion->setText(versionText());
+    ui->lblTitle->setText(platform::appTitle());
+}
+
+void frmAbout::cmdOK_Click() { platform::forms().unload(this); }

@@ -1,7 +1,40 @@
 #include "app/form0.h"
 
+#include "app/form4.h"
+#include "platform/messages.h"
 #include "ui_form0.h"
 
-Form0::Form0() : ui(std::make_unique<Ui::Form0>()) { ui->setupUi(this); }
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+Form0::Form0() : ui(std::make_unique<Ui::Form0>())
+{
+    ui->setupUi(this);
+    setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint);
+    Timer1 = new QTimer(this);
+    Timer1->setSingleShot(true);
+    Timer1->setInterval(4000);
+    connect(Timer1, &QTimer::timeout, this, &Form0::Timer1_Timer);
+}
 
 Form0::~Form0() = default;
+
+void Form0::Form_Load()
+{
+    ui->Label5->setText(QStringLiteral("Version %1.%2.%3")
+                            .arg(FOLIVEX_VERSION_MAJOR)
+                            .arg(FOLIVEX_VERSION_MINOR)
+                            .arg(FOLIVEX_VERSION_PATCH));
+    ui->Label1->setText(platform::appTitle());
+    if (const QScreen* s = QGuiApplication::primaryScreen())
+        move((s->geometry().width() - width()) / 2, (s->geometry().height() - height()) / 2);
+    Timer1->start();
+}
+
+void Form0::Timer1_Timer()
+{
+    Timer1->stop();
+    platform::forms().unload(this);
+    showMainWindow();
+}

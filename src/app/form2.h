@@ -1,5 +1,5 @@
 #pragma once
-#include "platform/forms.h"
+#include "app/dossierwindow.h"
 
 #include <memory>
 
@@ -7,11 +7,17 @@ namespace Ui {
 class Form2;
 }
 
-class Form2 : public platform::Form {
+// The new dossier window: one new CIVILITES row from the seventeen boxes.
+class Form2 : public DossierWindow {
     Q_OBJECT
 public:
     Form2();
     ~Form2() override;
+    void Form_Load() override;
+
+    void Command1_Click(); // save and quit
+    void Command2_Click(); // empty the boxes
+    void Command3_Click(); // cancel
 
     std::unique_ptr<Ui::Form2> ui;
 };

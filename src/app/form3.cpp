@@ -1,7 +1,103 @@
 #include "app/form3.h"
 
+#include "app/form4.h"
+#include "data/globals.h"
+#include "platform/messages.h"
 #include "ui_form3.h"
+#include "ui_form4.h"
 
-Form3::Form3() : ui(std::make_unique<Ui::Form3>()) { ui->setupUi(this); }
+#include <QPushButton>
+#include <sqlite3.h>
+
+using data::DbError;
+using platform::forms;
+
+Form3::Form3() : ui(std::make_unique<Ui::Form3>())
+{
+    ui->setupUi(this);
+    buildBoxes(ui->gridBoxes, QStringLiteral("NOM Monsieur"));
+    connect(ui->Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
+    connect(ui->Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
+}
 
 Form3::~Form3() = default;
+
+void Form3::Form_Load()
+{
+    centreOnScreen();
+    if (Form4* main = forms().find<Form4>())
+        m_numero = main->ui->NumLbl->text();
+    if (!pathTestPasses()) {
+        forms().unload(this);
+        return;
+    }
+    try {
+        app::reopenDossierBase();
+        app::reopenDossiers(QStringLiteral("SELECT*FROM CIVILITES "));
+        data::RS_DOSSIERS->FindFirst(QStringLiteral("Numero =") + m_numero);
+        if (data::RS_DOSSIERS->NoMatch()) {
+            // Never edit another couple's row in its place.
+            platform::notice(QStringLiteral("Ce dossier n'existe plus dans la base de données : il a pu être "
+                                            "supprimé depuis un autre poste."));
+            forms().unload(this);
+            return;
+        }
+        m_db = data::BASE_DOSSIERS;
+        m_rs = data::RS_DOSSIERS;
+        AFFICHEMOD();
+    } catch (const DbError& e) {
+        platform::notice(QStringLiteral("Le dossier ne peut pas être lu :\n") + e.message());
+        forms().unload(this);
+    }
+}
+
+void Form3::AFFICHEMOD() { fillBoxes(*m_rs); }
+
+void Form3::Command1_Click() { clearBoxes(); }
+
+void Form3::Command2_Click()
+{
+    if (!m_rs)
+        return;
+    try {
+        m_rs->Edit();
+        writeColumns(*m_rs);
+        if (platform::askYesNo(QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?"))) {
+            m_rs->Update();
+            if (sqlite3_changes(m_db->handle()) == 0)
+                throw DbError(DbError::RecordDeleted, QStringLiteral("Le dossier a été supprimé depuis un autre poste."));
+            platform::notice(QStringLiteral("Fiche courante modifiée"));
+        } else {
+            m_rs->CancelUpdate();
+        }
+    } catch (const DbError& e) {
+        m_rs->CancelUpdate();
+        // The window stays open with what was typed.
+        platform::notice(QStringLiteral("Les modifications n'ont pas pu être enregistrées :\n") + e.message());
+        return;
+    }
+    const QString numero = app::coupleNumberText(m_numero);
+    forms().unload(this);
+
+    // The main window shows the saved row, found by its number, and its list stands on it in name order.
+    try {
+        app::reopenDossierBase();
+        app::reopenDossiers(app::kSqlCouplesByName);
+        data::RS_DOSSIERS->FindFirst(QStringLiteral("NUMERO=") + numero);
+        if (!data::RS_DOSSIERS->NoMatch())
+            showCurrentInMainWindow();
+    } catch (const DbError& e) {
+        platform::notice(QStringLiteral("La liste des dossiers ne peut pas être relue :\n") + e.message());
+    }
+    Form4* main = showMainWindow();
+    main->ui->Text1->clear();
+    main->ui->Text1->setFocus();
+}
+
+void Form3::Command3_Click()
+{
+    forms().unload(this);
+    Form4* main = showMainWindow();
+    main->ui->Text1->clear();
+}

@@ -1,17 +1,30 @@
 #pragma once
-#include "platform/forms.h"
+#include "app/dossierwindow.h"
 
+#include <QString>
 #include <memory>
 
 namespace Ui {
 class Form3;
 }
 
-class Form3 : public platform::Form {
+// The dossier modification window: the CIVILITES row of the couple shown when it was opened.
+class Form3 : public DossierWindow {
     Q_OBJECT
 public:
     Form3();
     ~Form3() override;
+    void Form_Load() override;
+
+    void AFFICHEMOD();
+    void Command1_Click(); // empty the boxes
+    void Command2_Click(); // save and quit
+    void Command3_Click(); // quit
 
     std::unique_ptr<Ui::Form3> ui;
+
+private:
+    QString m_numero; // the couple number captioned in the main window at the load
+    std::shared_ptr<data::Database> m_db;
+    std::shared_ptr<data::Recordset> m_rs; // stands on the dossier's row
 };

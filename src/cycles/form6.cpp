@@ -1,7 +1,382 @@
 #include "cycles/form6.h"
 
+#include "app/form4.h"
+#include "cycles/fiche.h"
+#include "data/globals.h"
+#include "platform/conversions.h"
+#include "platform/environment.h"
+#include "platform/help.h"
+#include "platform/messages.h"
+#include "workup/form11.h"
+
+#include "ui_form4.h"
 #include "ui_form6.h"
 
-Form6::Form6() : ui(std::make_unique<Ui::Form6>()) { ui->setupUi(this); }
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLayout>
+#include <QLocale>
+#include <QMenuBar>
+#include <QStyle>
+#include <optional>
+
+namespace {
+
+constexpr int kHelpTopic = 60;
+
+QString listQuery(int list)
+{
+    return QStringLiteral("SELECT*FROM OPTIONS WHERE NUMEROS = ") + QString::number(list) + QLatin1Char(' ');
+}
+
+std::optional<QDate> dateIn(const QLineEdit* edit) { return platform::parseDate(edit->text()); }
+
+// Neither empty nor a date.
+bool badDate(const QLineEdit* edit) { return !edit->text().trimmed().isEmpty() && !dateIn(edit); }
+
+// 1-based rank of the selected button.
+int selectedRank(std::initializer_list<const QRadioButton*> buttons)
+{
+    int rank = 1;
+    for (const QRadioButton* b : buttons) {
+        if (b->isChecked())
+            return rank;
+        ++rank;
+    }
+    return 0;
+}
+
+} // namespace
+
+Form6::Form6() : ui(std::make_unique<Ui::Form6>())
+{
+    ui->setupUi(this);
+    menuBar = new QMenuBar(this);
+    menuBar->addAction(ui->reserve);
+    menuBar->addAction(ui->Aide);
+    layout()->setMenuBar(menuBar);
+    ui->Command11->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+    ui->MonthView1->setLocale(QLocale(QLocale::French, QLocale::France));
+    ui->MonthView1->setFirstDayOfWeek(Qt::Monday);
+
+    connect(ui->reserve, &QAction::triggered, this, &Form6::reserve_Click);
+    connect(ui->Aide, &QAction::triggered, this, &Form6::Aide_Click);
+    connect(ui->CmdNouvFiche, &QPushButton::clicked, this, &Form6::CmdNouvFiche_Click);
+    connect(ui->CmdQuitte, &QPushButton::clicked, this, &Form6::CmdQuitte_Click);
+    connect(ui->Command11, &QToolButton::clicked, this, &Form6::Command11_Click);
+    connect(ui->MonthView1, &QCalendarWidget::clicked, this, &Form6::MonthView1_DateClick);
+    for (int n = 1; n <= 10; ++n)
+        connect(protocolButton(n), &QPushButton::clicked, this, [this, n] { Command_Click(n); });
+    // Each scheme acts when its button becomes the selected one (mouse or arrow keys).
+    for (QRadioButton* b : {ui->OptBloc1, ui->OptBloc2, ui->OptBloc3})
+        connect(b, &QRadioButton::toggled, this, [this](bool on) { if (on) OptBloc_Click(); });
+    for (QRadioButton* b : {ui->OptStim1, ui->OptStim2, ui->OptStim3, ui->Optstim4})
+        connect(b, &QRadioButton::toggled, this, [this](bool on) { if (on) OptStim_Click(); });
+}
 
 Form6::~Form6() = default;
+
+QPushButton* Form6::protocolButton(int n) const
+{
+    QPushButton* const buttons[] = {ui->Command1, ui->Command2, ui->Command3, ui->Command4, ui->Command5,
+                                    ui->Command6, ui->Command7, ui->Command8, ui->Command9, ui->Command10};
+    return buttons[n - 1];
+}
+
+void openCreationWindowFromMain() { platform::forms().show<Form6>(); }
+
+void Form6::Form_Load()
+{
+    if (!loadWindow())
+        platform::forms().unload(this);
+}
+
+bool Form6::loadWindow()
+{
+    ui->MonthView1->setSelectedDate(platform::today());
+    // The couple is fixed now: the sheet is saved under it whatever the main window shows by then.
+    const Form4* main = platform::forms().find<Form4>();
+    const QString caption = main ? main->ui->NumLbl->text().trimmed() : QString();
+    m_couple = int(platform::val(caption));
+    if (m_couple <= 0) {
+        m_couple = 0;
+        platform::notice(QStringLiteral("Aucun dossier n'est affiché dans la fenêtre principale : "
+                                        "choisissez d'abord le couple de la nouvelle fiche."));
+        return false;
+    }
+    try {
+        reopenDatabase();
+        const std::pair<int, QComboBox*> lists[] = {{3, ui->CmbAna}, {4, ui->CmbAntago}, {5, ui->CmbStimuline},
+                                                    {10, ui->CmbType}, {9, ui->CmbDeclencho}};
+        for (const auto& [list, combo] : lists) {
+            m_rs = m_db->OpenRecordset(listQuery(list));
+            combo->clear();
+            for (; !m_rs->isEOF(); m_rs->MoveNext())
+                combo->addItem(m_rs->text(QStringLiteral("TEXTE")));
+        }
+        // An empty list leaves the button's own caption, and the sheet header empty.
+        for (int list = 21; list <= 30; ++list) {
+            m_rs = m_db->OpenRecordset(listQuery(list));
+            if (!m_rs->isEOF())
+                protocolButton(list - 20)->setText(m_rs->text(QStringLiteral("TEXTE")));
+        }
+        m_rs = m_db->OpenRecordset(listQuery(15));
+        ui->TxtEntete->setText(m_rs->isEOF() ? QString() : m_rs->text(QStringLiteral("TEXTE")));
+
+        checkExamDates();
+
+        m_sql = QStringLiteral("SELECT*FROM CIVILITES");
+        m_rs = m_db->OpenRecordset(m_sql);
+        m_rs->FindFirst(QStringLiteral("Numero=") + QString::number(m_couple));
+        if (m_rs->NoMatch()) {
+            platform::notice(QStringLiteral("Le dossier n° ") + QString::number(m_couple) +
+                             QStringLiteral(" est introuvable dans la base : la fiche ne peut pas être créée."));
+            return false;
+        }
+        AFFICHE();
+
+        const int next = cycles::nextSheetNumber(m_db, m_couple);
+        EFFACEFICHE();
+        ui->LblNumFich->setText(QString::number(next));
+    } catch (const data::DbError& e) {
+        platform::notice(QStringLiteral("La fenêtre de création de fiche ne peut pas s'ouvrir :\n") + e.message());
+        return false;
+    }
+    return true;
+}
+
+void Form6::reopenDatabase()
+{
+    m_rs.reset();
+    m_db = data::Database::open(data::CHEMIN_BASE);
+}
+
+// Warns when the couple's work-up is stale: spermogram over 92 days, any laboratory date over 365 days. A
+// failure here only skips the warning.
+void Form6::checkExamDates()
+{
+    static const QStringList labDates = {
+        QStringLiteral("DTGENF"), QStringLiteral("DTBWF"),  QStringLiteral("DTHIVF"), QStringLiteral("DTHBF"),
+        QStringLiteral("DTHCF"),  QStringLiteral("DTTOXOF"), QStringLiteral("DTRUBF"), QStringLiteral("DTHF"),
+        QStringLiteral("DTGENM"), QStringLiteral("DTBWM"),  QStringLiteral("DTHIVM"), QStringLiteral("DTHBM"),
+        QStringLiteral("DTHCM")};
+    try {
+        auto rs = m_db->OpenRecordset(QStringLiteral("SELECT*FROM EXAMENS"));
+        rs->FindFirst(QStringLiteral("Numero=") + QString::number(m_couple));
+        if (rs->NoMatch())
+            return;
+        const QDate today = platform::today();
+        const auto olderThan = [&](const QString& column, qint64 days) {
+            const auto date = platform::parseDate(rs->text(column));
+            return date && date->daysTo(today) > days;
+        };
+        if (olderThan(QStringLiteral("DTSPERMO"), 92)) {
+            ui->Label30->setText(QStringLiteral("Dossier non à jour (Dernier spermogramme, plus de 3 mois)"));
+            ui->Label30->setVisible(true);
+        }
+        for (const QString& column : labDates) {
+            if (olderThan(column, 365)) {
+                ui->Label30->setText(QStringLiteral("Dossier non à jour (examens de labo non à jour)"));
+                ui->Label30->setVisible(true);
+                break;
+            }
+        }
+    } catch (const data::DbError&) {
+    }
+}
+
+void Form6::AFFICHE()
+{
+    ui->LblNom->setText(m_rs->text(QStringLiteral("Nom")));
+    ui->lblprenom->setText(m_rs->text(QStringLiteral("Prenom")));
+}
+
+void Form6::EFFACEFICHE()
+{
+    for (QComboBox* combo : {ui->CmbAna, ui->CmbStimuline, ui->CmbDeclencho, ui->CmbType, ui->CmbAntago}) {
+        combo->setCurrentIndex(-1);
+        combo->clearEditText();
+    }
+    ui->TxtDatAna->clear();
+    ui->TxtJRegles->clear();
+    ui->TxtMiseRoute->setText(platform::shortDate(platform::today()));
+}
+
+void Form6::Command11_Click()
+{
+    ui->TxtDatAna->clear();
+    ui->TxtJRegles->clear();
+}
+
+void Form6::MonthView1_DateClick()
+{
+    QLineEdit* target = ui->Option1->isChecked() ? ui->TxtDatAna : ui->TxtJRegles;
+    target->setText(platform::shortDate(ui->MonthView1->selectedDate()));
+}
+
+// Hiding a product box keeps its text: it is saved with the sheet all the same.
+void Form6::OptBloc_Click()
+{
+    ui->CmbAna->setVisible(ui->OptBloc2->isChecked());
+    ui->CmbAntago->setVisible(ui->OptBloc3->isChecked());
+}
+
+void Form6::OptStim_Click()
+{
+    ui->CmbStimuline->setVisible(ui->OptStim3->isChecked() || ui->Optstim4->isChecked());
+}
+
+void Form6::reserve_Click()
+{
+    platform::forms().show<Form11>();
+}
+
+void Form6::Aide_Click() { platform::showHelp(platform::HelpContext, kHelpTopic); }
+
+void Form6::DECH_EXCEL() { office::DECH_EXCEL(m_excel); }
+
+void Form6::Command_Click(int protocol)
+{
+    DECH_EXCEL();
+    m_savedWorkbook.clear();
+    m_template = QStringLiteral("Folivex%1.xls").arg(protocol, 2, 10, QLatin1Char('0'));
+    CREEXCEL();
+}
+
+void Form6::CREEXCEL()
+{
+    if (!office::COPIE_MODELE(m_template))
+        return;
+    const auto periods = dateIn(ui->TxtJRegles);
+    const auto analogue = dateIn(ui->TxtDatAna);
+    if (!periods && !analogue &&
+        !platform::askYesNo(
+            QStringLiteral("Date des règles non valide ou date analogue manquante, continuer quand même ?")))
+        return;
+    m_excel = office::OUVRE_EXCEL(office::workingCopyPath());
+    if (!ui->Check1->isChecked())
+        return;
+    office::ECRIT_CELLULE(m_excel, QStringLiteral("A3"), ui->TxtEntete->text());
+    office::ECRIT_CELLULE(m_excel, QStringLiteral("B6"), ui->LblNom->text());
+    office::ECRIT_CELLULE(m_excel, QStringLiteral("K6"), ui->lblprenom->text());
+    if (periods)
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("I1"), *periods);
+    if (analogue)
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("H10"), *analogue);
+    office::ECRIT_CELLULE(m_excel, QStringLiteral("N8"), ui->LblNumFich->text());
+    office::ECRIT_CELLULE(m_excel, QStringLiteral("K8"), ui->CmbType->currentText());
+}
+
+void Form6::CmdNouvFiche_Click()
+{
+    if (ui->CmbType->currentText().trimmed().isEmpty()) {
+        platform::notice(QStringLiteral("Vous devez remplir le type de stimulation."));
+        return;
+    }
+    // An unreadable start date would be stored as Null and drop the cycle from every statistic.
+    if (badDate(ui->TxtJRegles) || badDate(ui->TxtDatAna) || badDate(ui->TxtMiseRoute)) {
+        platform::notice(QStringLiteral("Une Date a été mal saisie, veuillez la corriger"));
+        return;
+    }
+    try {
+        m_db = data::Database::open(data::CHEMIN_BASE);
+        m_sql = QStringLiteral("SELECT*FROM FICHE ");
+        m_rs = m_db->OpenRecordset(m_sql);
+    } catch (const data::DbError& e) {
+        platform::notice(QStringLiteral("La base de données ne peut pas être ouverte, la fiche n'est pas "
+                                        "enregistrée :\n") + e.message());
+        return;
+    }
+    ui->Text1->setText(ui->LblNom->text().left(5));
+    ui->Text2->setText(ui->lblprenom->text().left(2));
+    const QString fileName =
+        cycles::workbookFileName(ui->Text1->text(), ui->Text2->text(), ui->LblNumFich->text(), platform::today());
+
+    if (!platform::askYesNo(QStringLiteral("Voulez vous vraiment enregistrer cette nouvelle Fiche ?"))) {
+        closeWindow();
+        return;
+    }
+    m_nomFichier = saveWorkbook(fileName);
+    if (m_nomFichier.isEmpty()) {
+        closeWindow();
+        return;
+    }
+    try {
+        CREEFICHE();
+    } catch (const data::DbError& e) {
+        if (m_rs && m_rs->editing())
+            m_rs->CancelUpdate();
+        QString text = QStringLiteral("La fiche n'a pas pu être enregistrée dans la base de données :\n") +
+                       e.message();
+        if (m_nomFichier != cycles::kNoWorkbook)
+            text += QStringLiteral("\nLe classeur est conservé sous le nom ") + m_nomFichier + QLatin1Char('.');
+        platform::notice(text);
+        return;
+    }
+    platform::notice(QStringLiteral("Nouvelle Fiche Enregistrée"));
+    closeWindow();
+}
+
+QString Form6::saveWorkbook(const QString& fileName)
+{
+    // A retry after a failed row keeps the workbook already stored for it.
+    if (!m_savedWorkbook.isEmpty() && QFileInfo::exists(cycles::workbookPath(m_savedWorkbook)))
+        return m_savedWorkbook;
+    if (office::ENREGISTRE_CLASSEUR(m_excel, cycles::workbookPath(fileName)) == office::SaveResult::Saved) {
+        m_savedWorkbook = fileName;
+        return fileName;
+    }
+    if (!platform::askYesNo(
+            QStringLiteral("Pas de fiche de Stimulation à enregistrer, enregistrer quand même ?")))
+        return QString();
+    return cycles::kNoWorkbook;
+}
+
+void Form6::CREEFICHE()
+{
+    const auto start = dateIn(ui->TxtMiseRoute);
+    const QString empty;
+    const std::pair<const char*, QVariant> row[] = {
+        {"numero", m_couple},
+        {"Ana", ui->CmbAna->currentText()},
+        {"JCYCLE", start ? QVariant(double(platform::dayNumber(*start))) : QVariant()},
+        {"Stimuline", ui->CmbStimuline->currentText()},
+        {"MODAL", empty},
+        {"Type", ui->CmbType->currentText()},
+        {"Antago", ui->CmbAntago->currentText()},
+        {"Declencho", ui->CmbDeclencho->currentText()},
+        {"OPTIONBLOC", selectedRank({ui->OptBloc1, ui->OptBloc2, ui->OptBloc3})},
+        {"OPTIONSTIM", selectedRank({ui->OptStim1, ui->OptStim2, ui->OptStim3, ui->Optstim4})},
+        {"DATANA", ui->TxtDatAna->text()},
+        {"DATEPONC", empty},
+        {"MODPONCTION", empty},
+        {"DATETRANS", empty},
+        {"JSTIM", ui->TxtJRegles->text()},
+        {"NBRE", empty},
+        {"NBREC", empty},
+        {"NBRET", empty},
+        {"NBRO", empty},
+        {"REDUC", 0},
+        {"NUMFICH", ui->LblNumFich->text().toInt()},
+        {"TRAITEMENT", empty},
+        {"GROSSESSE", empty},
+        {"MULTIPLE", empty},
+        {"GYNECOP", empty},
+        {"GYNECOT", empty},
+        {"ANESTHESI", empty},
+        {"COMMENT", empty},
+        {"NomFichier", m_nomFichier},
+    };
+    m_rs->AddNew();
+    for (const auto& [column, value] : row)
+        m_rs->setField(QLatin1String(column), value);
+    m_rs->Update();
+}
+
+void Form6::CmdQuitte_Click() { closeWindow(); }
+
+void Form6::closeWindow()
+{
+    hide();
+    platform::forms().unload(this);
+}

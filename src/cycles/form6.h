@@ -1,11 +1,18 @@
 #pragma once
+// Creation of a new cycle sheet for the couple the main window shows: products, dates, the protocol
+// workbook built from a template and the new FICHE row.
+#include "data/database.h"
+#include "office/spreadsheet.h"
 #include "platform/forms.h"
 
+#include <QString>
 #include <memory>
 
 namespace Ui {
 class Form6;
 }
+class QMenuBar;
+class QPushButton;
 
 class Form6 : public platform::Form {
     Q_OBJECT
@@ -13,5 +20,54 @@ public:
     Form6();
     ~Form6() override;
 
+    void Form_Load() override;
+
+    // Public procedures.
+    void DECH_EXCEL();
+    void EFFACEFICHE();
+    void CREEFICHE();
+    void AFFICHE();
+    void CREEXCEL();
+
+    // Handlers.
+    void Aide_Click();
+    void CmdNouvFiche_Click();
+    void CmdQuitte_Click();
+    void Command_Click(int protocol); // Command1 .. Command10
+    void Command11_Click();
+    void MonthView1_DateClick();
+    void OptBloc_Click();
+    void OptStim_Click();
+    void reserve_Click();
+
+    // Command1 .. Command10.
+    QPushButton* protocolButton(int n) const;
+    // The couple the window was loaded for (0 when it refused to load).
+    int couple() const { return m_couple; }
+    QString templateName() const { return m_template; }
+
     std::unique_ptr<Ui::Form6> ui;
+    QMenuBar* menuBar = nullptr;
+
+private:
+    bool loadWindow();
+    void checkExamDates();
+    void reopenDatabase();
+    // The workbook saved for this sheet, or kNoWorkbook; empty when the user declined to go on.
+    QString saveWorkbook(const QString& fileName);
+    void closeWindow();
+
+    int m_couple = 0;
+    std::shared_ptr<data::Database> m_db;
+    std::shared_ptr<data::Recordset> m_rs;
+    QString m_sql;
+    QString m_template;
+    office::ExcelApp m_excel;
+    // Workbook already stored by a save whose row could not be added, reused by the next attempt.
+    QString m_savedWorkbook;
+    QString m_nomFichier; // NomFichier of the row CREEFICHE adds
 };
+
+// The main window's "Créer une nouvelle Fiche de Stimulation": opens the creation window for the couple
+// shown (it refuses without one), or brings an open one to the front.
+void openCreationWindowFromMain();

@@ -65,6 +65,11 @@ private:
     std::unique_ptr<Impl> d;
 };
 
+// Tests: give each suite a temporary profileDir and Display::Headless, so suites running side by side never
+// share an instance, and end it with shutdown() (or by destroying the engine).
 std::unique_ptr<LibreOfficeSpreadsheet> createLibreOfficeSpreadsheet(LibreOfficeOptions options = {});
+
+// Office processes (soffice.bin) listening on a pipe: what a test checks once its engine is gone.
+QList<qint64> officeProcessIds(const QString& pipeName);
 
 } // namespace office

@@ -1,7 +1,229 @@
 #include "pregnancy/form30.h"
 
+#include "cycles/form5.h"
+#include "data/globals.h"
+#include "platform/environment.h"
+#include "platform/messages.h"
+#include "platform/settings.h"
+#include "pregnancy/record.h"
+#include "pregnancy/registry.h"
+
 #include "ui_form30.h"
 
-Form30::Form30() : ui(std::make_unique<Ui::Form30>()) { ui->setupUi(this); }
+#include <QComboBox>
+#include <QRegularExpression>
+
+using platform::forms;
+
+namespace pregnancy {
+
+std::optional<qint64> sheetNumber(const QString& text)
+{
+    static const QRegularExpression digits(QStringLiteral("^\\s*\\d{1,15}\\s*$"));
+    if (!digits.match(text).hasMatch())
+        return std::nullopt;
+    const qint64 number = text.trimmed().toLongLong();
+    if (number <= 0)
+        return std::nullopt;
+    return number;
+}
+
+bool lookUpFollowUp(qint64 sheet)
+{
+    if (data::CHEMINS_BASE.isEmpty())
+        data::CHEMINS_BASE = platform::getSetting(data::kSettingsApp, data::kSettingsSection,
+                                                  QStringLiteral("CHEMINS"), platform::programDir());
+    const QString number = QString::number(sheet);
+    data::BASE_GROSS = data::Database::open(data::CHEMINS_BASE);
+    data::SQL_GROSS = QStringLiteral("SELECT*FROM GROSSESSE WHERE NUMFICH=") + number;
+    data::RS_GROSS = data::BASE_GROSS->OpenRecordset(data::SQL_GROSS);
+    data::RS_GROSS->FindFirst(QStringLiteral("NUMFICH=") + number);
+    return !data::RS_GROSS->NoMatch();
+}
+
+} // namespace pregnancy
+
+namespace {
+
+const QString kBadSheet =
+    QStringLiteral("Le numéro interne de cette fiche n'est pas valide : pas de suivi de grossesse possible.");
+
+// What the cycle sheet window shows in a control, found by its name.
+QString form5Item(const char* name)
+{
+    const Form5* f5 = forms().find<Form5>();
+    const QWidget* widget = f5 ? f5->findChild<QWidget*>(QString::fromLatin1(name)) : nullptr;
+    if (!widget) {
+        qWarning("cycle sheet window: no control %s", name);
+        return {};
+    }
+    return pregnancy::itemOf(widget);
+}
+
+// RS_GROSS as the cycle sheet window left it stands on this sheet's row.
+bool onSheetRow(qint64 sheet)
+{
+    const auto& rs = data::RS_GROSS;
+    try {
+        return rs && rs->RecordCount() > 0 && !rs->isBOF() && !rs->isEOF() &&
+               rs->Fields(QStringLiteral("NUMFICH")).toDouble() == double(sheet);
+    } catch (const data::DbError&) {
+        return false;
+    }
+}
+
+} // namespace
+
+Form30::Form30() : ui(std::make_unique<Ui::Form30>())
+{
+    ui->setupUi(this);
+    // Designer lists only offer values: every combo starts with an empty edit text.
+    for (QComboBox* combo : findChildren<QComboBox*>()) {
+        combo->setCurrentIndex(-1);
+        combo->clearEditText();
+    }
+    connect(ui->CmdEnreg, &QPushButton::clicked, this, &Form30::CmdEnreg_Click);
+    connect(ui->CmdQuitte, &QPushButton::clicked, this, &Form30::CmdQuitte_Click);
+    connect(ui->CmdImprim, &QPushButton::clicked, this, &Form30::CmdImprim_Click);
+}
 
 Form30::~Form30() = default;
+
+Form30* Form30::openFollowUp()
+{
+    if (Form30* open = forms().find<Form30>()) {
+        const auto asked = pregnancy::sheetNumber(form5Item("TxtNumIntFich"));
+        if (asked && *asked == open->m_sheet)
+            return forms().show<Form30>();
+        // Another sheet: its own follow-up, loaded afresh.
+        open->m_replaced = true;
+        forms().unload(open);
+    }
+    Form30* f = forms().show<Form30>();
+    return forms().isLoaded<Form30>() ? f : nullptr;
+}
+
+void Form30::Form_Load()
+{
+    if (!fill())
+        forms().unload(this);
+}
+
+bool Form30::fill()
+{
+    const auto sheet = pregnancy::sheetNumber(form5Item("TxtNumIntFich"));
+    if (!sheet) {
+        platform::notice(kBadSheet);
+        return false;
+    }
+    m_sheet = *sheet;
+    try {
+        // The row is read again unless the cycle sheet window left RS_GROSS on this very sheet.
+        if (!(data::GROSS_EXISTE && onSheetRow(m_sheet)))
+            data::GROSS_EXISTE = pregnancy::lookUpFollowUp(m_sheet);
+        if (data::GROSS_EXISTE)
+            AFFICHE_GROSS();
+        else
+            AFFICHE_GROSS_CREE();
+    } catch (const data::DbError& e) {
+        platform::notice(QStringLiteral("Impossible de lire le suivi de grossesse de cette fiche : ") + e.message());
+        return false;
+    }
+    return true;
+}
+
+void Form30::AFFICHE_GROSS()
+{
+    ui->TxtNumFich->setText(QString::number(m_sheet));
+    pregnancy::readRecord(this, *data::RS_GROSS);
+}
+
+void Form30::AFFICHE_GROSS_CREE()
+{
+    // Follow-up control <- the cycle sheet window's control of the same value.
+    const std::pair<QWidget*, const char*> copies[] = {
+        {ui->TxtNumPat, "TxtNumPat"},   {ui->TxtNumDosC, "TxtNumDos"},     {ui->TxtNom, "LblNom"},
+        {ui->TxtPrenom, "lblprenom"},   {ui->LblType, "CmbType"},          {ui->LblDateT, "TxtDateTrans"},
+        {ui->TxtNumClin, "LblNumClin"}, {ui->TxtNumBio, "LblNumBio"},
+    };
+    ui->TxtNumFich->setText(QString::number(m_sheet));
+    for (const auto& [to, from] : copies)
+        pregnancy::setItem(to, form5Item(from));
+    ui->LblNomPren->setText(ui->TxtNom->text() + QLatin1Char(' ') + ui->TxtPrenom->text());
+}
+
+void Form30::ENREG_GROSS() { pregnancy::writeRecord(this, *data::RS_GROSS); }
+
+void Form30::CmdEnreg_Click()
+{
+    const auto sheet = pregnancy::sheetNumber(ui->TxtNumFich->text());
+    if (!sheet) {
+        platform::notice(kBadSheet);
+        return;
+    }
+    bool found = false;
+    try {
+        found = pregnancy::lookUpFollowUp(*sheet);
+        data::Recordset& rs = *data::RS_GROSS;
+        if (found) {
+            rs.Edit();
+        } else {
+            rs.AddNew();
+            rs.setField(QStringLiteral("NUMFICH"), double(*sheet));
+        }
+        ENREG_GROSS();
+        const bool yes = platform::askYesNo(
+            found ? QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?")
+                  : QStringLiteral("Voulez vous vraiment enregistrer les renseignements apportés à cette Fiche ?"));
+        if (!yes) {
+            rs.CancelUpdate();
+            return;
+        }
+        rs.Update();
+    } catch (const data::DbError& e) {
+        if (data::RS_GROSS && data::RS_GROSS->editing())
+            data::RS_GROSS->CancelUpdate();
+        platform::notice(QStringLiteral("La fiche de suivi n'a pas pu être enregistrée : ") + e.message());
+        return;
+    }
+    data::GROSS_EXISTE = true;
+    platform::notice(found ? QStringLiteral("Fiche modifiée") : QStringLiteral("Fiche enregistrée"));
+    forms().unload(this);
+}
+
+void Form30::CmdQuitte_Click()
+{
+    if (platform::askYesNo(QStringLiteral("Quitter sans enregistrer ?")))
+        forms().unload(this);
+}
+
+void Form30::Form_Unload(bool& cancel)
+{
+    Q_UNUSED(cancel);
+    if (m_replaced)
+        return;
+    if (Form5* f5 = forms().find<Form5>())
+        f5->show();
+}
+
+void Form30::CmdImprim_Click()
+{
+    office::DECH_EXCEL(m_excel);
+    m_modele = QStringLiteral("FIVNAT.xls");
+    CREEXCEL();
+}
+
+void Form30::CREEXCEL()
+{
+    if (!office::COPIE_MODELE(m_modele))
+        return;
+    // Collected before the spreadsheet is touched: what the window shows, saved or not.
+    const auto values = pregnancy::registryValues(this);
+    m_excel = office::OUVRE_EXCEL(office::workingCopyPath());
+    if (!m_excel.hasWorkbook()) {
+        platform::notice(QStringLiteral("Le formulaire FIVNAT n'a pas pu être ouvert dans le tableur."));
+        return;
+    }
+    for (const auto& [cell, value] : values)
+        office::ECRIT_CELLULE(m_excel, cell, value);
+}

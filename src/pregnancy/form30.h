@@ -1,7 +1,13 @@
 #pragma once
+// The pregnancy follow-up of one cycle sheet ("Suivi grossesse"): shown over the hidden cycle sheet window,
+// filled from its GROSSESSE row or, for a new follow-up, from the cycle sheet window; saves the row and fills
+// the registry form.
+#include "office/spreadsheet.h"
 #include "platform/forms.h"
 
+#include <QString>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class Form30;
@@ -13,5 +19,42 @@ public:
     Form30();
     ~Form30() override;
 
+    // The cycle sheet window's way in, once it has set the pregnancy globals (data::CHEMINS_BASE,
+    // GROSS_EXISTE, ...): shows the follow-up of the sheet it shows. A follow-up already open for another
+    // sheet is replaced. Returns nullptr when no follow-up could be opened (the user was told why): the cycle
+    // sheet window then stays shown, so it hides itself only on a window returned.
+    static Form30* openFollowUp();
+
+    void Form_Load() override;
+    void Form_Unload(bool& cancel) override;
+
+    void AFFICHE_GROSS();
+    void AFFICHE_GROSS_CREE();
+    void ENREG_GROSS();
+    void CREEXCEL();
+
+    void CmdEnreg_Click();
+    void CmdQuitte_Click();
+    void CmdImprim_Click();
+
+    // The registry form the print button opened last (left open for the user).
+    const office::ExcelApp& registryForm() const { return m_excel; }
+
     std::unique_ptr<Ui::Form30> ui;
+
+private:
+    bool fill();
+
+    QString m_modele;        // the registry template's file name
+    office::ExcelApp m_excel; // the registry form this window opened last
+    qint64 m_sheet = 0;      // internal number of the sheet shown
+    bool m_replaced = false; // unloaded to open another sheet: the cycle sheet window stays hidden
 };
+
+namespace pregnancy {
+// The internal number of a sheet: a positive whole number, or nothing (no follow-up for such a sheet).
+std::optional<qint64> sheetNumber(const QString& text);
+// Opens data::BASE_GROSS, SQL_GROSS and RS_GROSS on the sheet's row (CHEMINS_BASE from the settings when
+// not set); true when the row exists. Throws data::DbError.
+bool lookUpFollowUp(qint64 sheet);
+} // namespace pregnancy

@@ -1,17 +1,79 @@
 #pragma once
 #include "platform/forms.h"
 
+#include <QList>
 #include <memory>
+
+class QLineEdit;
 
 namespace Ui {
 class Form7;
 }
+namespace data {
+class Database;
+class Recordset;
+} // namespace data
 
+// The couple's work-up: one EXAMENS row shown in fifty controls, the exam dates with their validation and
+// stale marks, and the derived values with the ovarian response score.
 class Form7 : public platform::Form {
     Q_OBJECT
 public:
     Form7();
     ~Form7() override;
+    void Form_Load() override;
 
     std::unique_ptr<Ui::Form7> ui;
+
+    // The fifty exam controls, in the order of data::examColumns().
+    const QList<QWidget*>& examControls() const { return m_examControls; }
+    static QString controlText(const QWidget* control);
+    static void setControlText(QWidget* control, const QString& text);
+    // The nineteen date boxes.
+    const QList<QLineEdit*>& dateBoxes() const { return m_dateBoxes; }
+
+    // The couple the window was last filled for: the save writes that couple's row whatever the main
+    // window shows by then.
+    void setCouple(qint64 numero) { m_numero = numero; }
+    qint64 couple() const { return m_numero; }
+
+    // LblAge from the couple's birth date, then the BMI, the ratio and the score.
+    void fillDerived(const QString& birthText);
+
+    void ENREG_EXAMS();
+    void VERIFIE_DATES();
+    void CALCULE_SCORE();
+    // Validates the date box being left; false keeps the focus in it.
+    bool DateVALIDE(QLineEdit* box);
+
+    void Command2_Click();
+    void Quitte_Click();
+    void Aide_Click();
+    void TxtPds_Change();
+    void TxtTaille_Change();
+    void TxtFsh_Change();
+    void TxtLh_Change();
+    void TxtDateGen_DblClick();
+    void TxtDategenM_DblClick();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void updateBmi();
+    void updateRatio();
+    void updateScore();
+    void copyGeneralDate(const QString& generalBox);
+    // True (and forgets it) when leaving a date box was just refused: the click that tried to leave it
+    // must not act.
+    bool takeRefusedDate();
+
+    std::shared_ptr<data::Database> m_db;
+    std::shared_ptr<data::Recordset> m_rs;
+    QString m_sql;
+    qint64 m_numero = -1;
+    QList<QWidget*> m_examControls;
+    QList<QLineEdit*> m_dateBoxes;
+    bool m_dateRefused = false;
+    bool m_validating = false;
 };

@@ -10,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -55,6 +54,12 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 using namespace com::sun::star;
 using rtl::OUString;
@@ -128,6 +133,50 @@ bool processAlive(qint64 pid)
     return close > 0 && line.size() > close + 2 && line.at(close + 2) != 'Z';
 }
 
+// Starts the office as a child in a session of its own, with no inherited standard streams (it would keep the
+// caller's pipes open) and without the test platform setting. A direct child is reaped by waitpid when it
+// ends, so no zombie is left where init does not reap; it still outlives the program when left running.
+qint64 spawnDetached(const QString& program, const QStringList& args)
+{
+    QList<QByteArray> argBytes{QFile::encodeName(program)};
+    for (const QString& a : args)
+        argBytes << a.toLocal8Bit();
+    std::vector<char*> argv;
+    for (QByteArray& a : argBytes)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    QList<QByteArray> envBytes;
+    for (char** e = environ; *e; ++e) {
+        const QByteArray entry(*e);
+        if (!entry.startsWith("QT_QPA_PLATFORM=") && !entry.startsWith("URE_BOOTSTRAP="))
+            envBytes << entry;
+    }
+    std::vector<char*> envp;
+    for (QByteArray& e : envBytes)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attr);
+    for (int fd : {0, 1, 2})
+        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    return rc == 0 ? pid : -1;
+}
+
+void reap(qint64 pid)
+{
+    if (pid > 0)
+        ::waitpid(static_cast<pid_t>(pid), nullptr, WNOHANG);
+}
+
 // Processes whose command line carries our pipe: the launcher (oosplash) and the office (soffice.bin).
 QList<qint64> processesWithPipe(const QString& pipe, bool officeOnly)
 {
@@ -192,7 +241,7 @@ bool isDateFormat(const Reference<util::XNumberFormats>& formats, sal_Int32 key)
     try {
         Reference<beans::XPropertySet> format = formats->getByKey(key);
         sal_Int16 type = 0;
-        if (format)
+        if (format.is())
             format->getPropertyValue(OUString::createFromAscii("Type")) >>= type;
         return (type & util::NumberFormat::DATE) != 0;
     } catch (const uno::Exception&) {
@@ -216,9 +265,9 @@ Reference<sheet::XSpreadsheet> firstSheet(const Reference<frame::XModel>& model)
 Reference<sheet::XSpreadsheet> activeSheet(const Reference<frame::XModel>& model)
 {
     Reference<sheet::XSpreadsheetView> view(model->getCurrentController(), UNO_QUERY);
-    if (view) {
+    if (view.is()) {
         Reference<sheet::XSpreadsheet> sheet = view->getActiveSheet();
-        if (sheet)
+        if (sheet.is())
             return sheet;
     }
     return firstSheet(model);
@@ -232,15 +281,17 @@ Reference<table::XCell> cellAt(const Reference<sheet::XSpreadsheet>& sheet, cons
 
 void closeModel(const Reference<frame::XModel>& model)
 {
-    if (!model)
+    if (!model.is())
         return;
     try {
-        if (Reference<util::XModifiable> modifiable{model, UNO_QUERY})
+        Reference<util::XModifiable> modifiable(model, UNO_QUERY);
+        if (modifiable.is())
             modifiable->setModified(false);
-        if (Reference<util::XCloseable> closeable{model, UNO_QUERY})
+        Reference<util::XCloseable> closeable(model, UNO_QUERY);
+        if (closeable.is())
             closeable->close(true);
-        else if (Reference<lang::XComponent> component{model, UNO_QUERY})
-            component->dispose();
+        else
+            Reference<lang::XComponent>(model, UNO_QUERY_THROW)->dispose();
     } catch (const uno::Exception&) {
         // Already closed, or the office went away: either way the document is gone.
     }
@@ -267,7 +318,7 @@ struct LibreOfficeSpreadsheet::Impl {
     bool connect()
     {
         const Reference<uno::XComponentContext> local = localContext();
-        if (!local)
+        if (!local.is())
             return false;
         try {
             Reference<bridge::XUnoUrlResolver> resolver = bridge::UnoUrlResolver::create(local);
@@ -285,7 +336,7 @@ struct LibreOfficeSpreadsheet::Impl {
 
     bool connected()
     {
-        if (!desktop)
+        if (!desktop.is())
             return false;
         try {
             desktop->getCurrentFrame(); // a dead bridge throws here
@@ -311,19 +362,8 @@ struct LibreOfficeSpreadsheet::Impl {
             QStringLiteral("--nolockcheck")};
         if (!visible)
             args << QStringLiteral("--headless");
-        QProcess process;
-        process.setProgram(options.soffice);
-        process.setArguments(args);
-        // Otherwise the office keeps the caller's pipes open after the caller is gone.
-        process.setStandardInputFile(QProcess::nullDevice());
-        process.setStandardOutputFile(QProcess::nullDevice());
-        process.setStandardErrorFile(QProcess::nullDevice());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.remove(QStringLiteral("URE_BOOTSTRAP"));
-        process.setProcessEnvironment(env);
-        qint64 pid = 0;
-        if (!process.startDetached(&pid))
+        const qint64 pid = spawnDetached(options.soffice, args);
+        if (pid <= 0)
             return false;
         launcherPid = pid;
         QElapsedTimer timer;
@@ -333,6 +373,7 @@ struct LibreOfficeSpreadsheet::Impl {
                 return true;
             // The launcher hands over to an instance already running on our profile and exits; keep trying
             // while anything of ours is alive.
+            reap(pid);
             if (!processAlive(pid) && processesWithPipe(options.pipeName, false).isEmpty() &&
                 timer.elapsed() > 2000)
                 return false;
@@ -344,7 +385,7 @@ struct LibreOfficeSpreadsheet::Impl {
     Reference<frame::XModel> model(int id)
     {
         const Reference<frame::XModel> m = documents.value(id);
-        if (!m)
+        if (!m.is())
             return {};
         try {
             m->getURL(); // a closed document throws DisposedException
@@ -360,8 +401,11 @@ struct LibreOfficeSpreadsheet::Impl {
         QElapsedTimer timer;
         timer.start();
         while (timer.elapsed() < kExitTimeoutMs) {
-            if (processesWithPipe(options.pipeName, false).isEmpty())
+            reap(launcherPid);
+            if (processesWithPipe(options.pipeName, false).isEmpty()) {
+                reap(launcherPid); // it may have ended between the two calls
                 return;
+            }
             QThread::msleep(50);
         }
         // The office did not end by itself; these are processes of our own instance (our pipe), never others.
@@ -372,6 +416,7 @@ struct LibreOfficeSpreadsheet::Impl {
             for (qint64 pid : pids)
                 ::kill(static_cast<pid_t>(pid), signal);
             QThread::msleep(1000);
+            reap(launcherPid);
         }
     }
 
@@ -397,7 +442,7 @@ struct LibreOfficeSpreadsheet::Impl {
         try {
             Reference<container::XEnumeration> all = desktop->getComponents()->createEnumeration();
             while (all->hasMoreElements()) {
-                if (Reference<frame::XModel>(all->nextElement(), UNO_QUERY))
+                if (Reference<frame::XModel>(all->nextElement(), UNO_QUERY).is())
                     return true;
             }
         } catch (const uno::Exception&) {
@@ -458,9 +503,10 @@ Spreadsheet::Opened LibreOfficeSpreadsheet::open(const QString& path)
             Reference<frame::XComponentLoader> loader(d->desktop, UNO_QUERY_THROW);
             const auto args = props({prop("Hidden", uno::Any(!d->visible)), prop("ReadOnly", uno::Any(false))});
             Reference<lang::XComponent> component =
-                loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_blank"), 0, args);
+                // "_default" reuses an empty start window the user may have left, instead of adding a frame.
+                loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_default"), 0, args);
             Reference<frame::XModel> model(component, UNO_QUERY);
-            if (!model || !Reference<sheet::XSpreadsheetDocument>(model, UNO_QUERY)) {
+            if (!model.is() || !Reference<sheet::XSpreadsheetDocument>(model, UNO_QUERY).is()) {
                 closeModel(model);
                 return {OpenStatus::Failed, 0};
             }
@@ -468,7 +514,7 @@ Spreadsheet::Opened LibreOfficeSpreadsheet::open(const QString& path)
                 try {
                     Reference<awt::XTopWindow> top(
                         model->getCurrentController()->getFrame()->getContainerWindow(), UNO_QUERY);
-                    if (top)
+                    if (top.is())
                         top->toFront();
                 } catch (const uno::Exception&) {
                 }
@@ -488,12 +534,12 @@ Spreadsheet::Opened LibreOfficeSpreadsheet::open(const QString& path)
     return {OpenStatus::Failed, 0};
 }
 
-bool LibreOfficeSpreadsheet::isOpen(int document) { return bool(d->model(document)); }
+bool LibreOfficeSpreadsheet::isOpen(int document) { return d->model(document).is(); }
 
 bool LibreOfficeSpreadsheet::writeCell(int document, const QString& address, const CellValue& value)
 {
     const Reference<frame::XModel> model = d->model(document);
-    if (!model)
+    if (!model.is())
         return false;
     try {
         Reference<table::XCell> cell = cellAt(activeSheet(model), address);
@@ -546,7 +592,7 @@ bool LibreOfficeSpreadsheet::writeCell(int document, const QString& address, con
 bool LibreOfficeSpreadsheet::save(int document, const QString& path)
 {
     const Reference<frame::XModel> model = d->model(document);
-    if (!model)
+    if (!model.is())
         return false;
     try {
         Reference<frame::XStorable> storable(model, UNO_QUERY_THROW);
@@ -574,7 +620,8 @@ void LibreOfficeSpreadsheet::closeAll()
         QList<Reference<frame::XModel>> models;
         Reference<container::XEnumeration> all = d->desktop->getComponents()->createEnumeration();
         while (all->hasMoreElements()) {
-            if (Reference<frame::XModel> model{all->nextElement(), UNO_QUERY})
+            Reference<frame::XModel> model(all->nextElement(), UNO_QUERY);
+            if (model.is())
                 models << model;
         }
         for (const auto& model : models)
@@ -648,6 +695,8 @@ QList<CellContent> LibreOfficeSpreadsheet::readCells(const QString& path, const 
     closeModel(model);
     return cells;
 }
+
+QList<qint64> officeProcessIds(const QString& pipeName) { return processesWithPipe(pipeName, true); }
 
 std::unique_ptr<LibreOfficeSpreadsheet> createLibreOfficeSpreadsheet(LibreOfficeOptions options)
 {

@@ -1,0 +1,18 @@
+#include "admin/windowplacement.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace admin {
+
+void centreOnScreen(QWidget* window)
+{
+    window->adjustSize();
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->geometry();
+    window->move(area.x() + (area.width() - window->width()) / 2, area.y() + (area.height() - window->height()) / 2);
+}
+
+} // namespace admin

@@ -1,0 +1,109 @@
+#include "app/dossierwindow.h"
+
+#include "app/age.h"
+#include "app/form4.h"
+#include "data/globals.h"
+#include "platform/keyfilter.h"
+#include "platform/messages.h"
+
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+
+namespace {
+
+int birthDateKey(int keyAscii)
+{
+    if (platform::dateKey(keyAscii))
+        return keyAscii;
+    platform::notice(QStringLiteral("Veuillez saisir la date selon le format JJ/MM/AA"));
+    return 0;
+}
+
+constexpr int kRowsPerColumn = 9;
+
+} // namespace
+
+void DossierWindow::buildBoxes(QGridLayout* grid, const QString& partnerCaption)
+{
+    for (int i = 0; i < app::kDossierFieldCount; ++i) {
+        const auto& f = app::kDossierFields[size_t(i)];
+        const QString name = QLatin1String(f.box);
+        auto* edit = new QLineEdit(this);
+        edit->setObjectName(name);
+        edit->setMinimumWidth(200);
+        auto* label = new QLabel(name == QLatin1String("NomPartTxt") ? partnerCaption : QString::fromUtf8(f.label), this);
+        label->setObjectName(QStringLiteral("Lbl") + name);
+        label->setBuddy(edit);
+        const int row = i % kRowsPerColumn;
+        const int col = (i / kRowsPerColumn) * 2;
+        grid->addWidget(label, row, col, Qt::AlignRight);
+        grid->addWidget(edit, row, col + 1);
+        boxes[size_t(i)] = edit;
+        labels[size_t(i)] = label;
+        if (name == QLatin1String("NeeTxt"))
+            platform::installKeyFilter(edit, birthDateKey);
+        else if (name == QLatin1String("NomTxt") || name == QLatin1String("NomPartTxt"))
+            platform::installKeyFilter(edit, platform::upperCaseKey);
+    }
+}
+
+QLineEdit* DossierWindow::box(const char* name) const
+{
+    for (int i = 0; i < app::kDossierFieldCount; ++i)
+        if (qstrcmp(app::kDossierFields[size_t(i)].box, name) == 0)
+            return boxes[size_t(i)];
+    return nullptr;
+}
+
+void DossierWindow::clearBoxes()
+{
+    for (QLineEdit* b : boxes)
+        b->clear();
+}
+
+void DossierWindow::fillBoxes(const data::Recordset& rs)
+{
+    for (int i = 0; i < app::kDossierFieldCount; ++i)
+        boxes[size_t(i)]->setText(rs.text(QLatin1String(app::kDossierFields[size_t(i)].column)));
+}
+
+void DossierWindow::writeColumns(data::Recordset& rs) const
+{
+    for (int i = 0; i < app::kDossierFieldCount; ++i)
+        rs.setField(QLatin1String(app::kDossierFields[size_t(i)].column), boxes[size_t(i)]->text());
+}
+
+void DossierWindow::centreOnScreen()
+{
+    adjustSize();
+    if (const QScreen* s = QGuiApplication::primaryScreen()) {
+        const QRect area = s->geometry();
+        move((area.width() - width()) / 2, (area.height() - height()) / 2);
+    }
+}
+
+bool DossierWindow::pathTestPasses()
+{
+    if (app::databasePathPasses(data::CHEMIN_BASE))
+        return true;
+    platform::notice(QStringLiteral("La base de données 'INDUCTION.mdb' est introuvable. Veuillez à l'aide du "
+                                    "SUPERVISEUR la placer dans un repertoire quelconque de votre reseau puis "
+                                    "relancer le programme"));
+    app::endProgram();
+    return false;
+}
+
+void DossierWindow::showCurrentInMainWindow()
+{
+    Form4* main = platform::forms().get<Form4>();
+    try {
+        main->AFFICHE();
+    } catch (const data::DbError&) {
+        main->EFFACAFFICHE(); // no row to show
+    }
+    app::AFFICHE_AGE();
+    app::COLORE_AGE();
+}

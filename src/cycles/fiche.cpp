@@ -1,0 +1,49 @@
+#include "cycles/fiche.h"
+
+#include "data/globals.h"
+#include "platform/conversions.h"
+#include "platform/environment.h"
+#include "platform/settings.h"
+
+namespace cycles {
+
+QString sheetsQuery(int couple)
+{
+    return QStringLiteral("SELECT*FROM FICHE WHERE NUMERO=") + QString::number(couple) +
+           QStringLiteral(" ORDER BY NUMFICH");
+}
+
+QString sheetsCriteria(int couple) { return QStringLiteral("NUMERO=") + QString::number(couple); }
+
+int nextSheetNumber(const std::shared_ptr<data::Database>& db, int couple)
+{
+    auto rs = db->OpenRecordset(sheetsQuery(couple));
+    rs->FindFirst(sheetsCriteria(couple));
+    if (rs->NoMatch())
+        return 1;
+    rs->MoveLast();
+    return rs->Fields(QStringLiteral("NUMFICH")).toInt() + 1;
+}
+
+QString workbookFileName(const QString& surname, const QString& firstName, const QString& sheet,
+                         const QDate& day)
+{
+    return surname.left(5) + firstName.left(2) + sheet + QLatin1Char('_') +
+           QString::number(platform::dayNumber(day)) + QStringLiteral(".xls");
+}
+
+QString workbookDir()
+{
+    return platform::getSetting(data::kSettingsApp, data::kSettingsSection, QStringLiteral("CheminXls"),
+                                platform::programDir());
+}
+
+QString workbookPath(const QString& fileName)
+{
+    QString dir = workbookDir();
+    if (!dir.endsWith(QLatin1Char('/')) && !dir.endsWith(QLatin1Char('\\')))
+        dir += QLatin1Char('/');
+    return dir + fileName;
+}
+
+} // namespace cycles

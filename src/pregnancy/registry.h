@@ -1,0 +1,30 @@
+#pragma once
+// The registry form "FIVNAT": which cell of the form takes which value of the follow-up window, in writing
+// order, and the values collected from the window before the spreadsheet is touched.
+#include <QString>
+#include <utility>
+#include <vector>
+
+class QWidget;
+
+namespace pregnancy {
+
+struct RegistryCell {
+    enum class Source {
+        Initials, // the first three letters of the surname, two blanks, the first name
+        Item,     // the control's item as the record stores it (check boxes "0" / "1")
+        Cross,    // a check box as "X", or nothing when clear
+    };
+    QString cell;
+    QString control; // empty for Initials
+    Source source = Source::Item;
+};
+
+// The 98 cells in writing order.
+const std::vector<RegistryCell>& registryCells();
+
+// (cell, value) for every cell, in writing order. A clear pathology box gives an empty value, which empties
+// the cell.
+std::vector<std::pair<QString, QString>> registryValues(const QWidget* window);
+
+} // namespace pregnancy

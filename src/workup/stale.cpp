@@ -1,0 +1,29 @@
+#include "workup/stale.h"
+
+#include "platform/conversions.h"
+#include "platform/environment.h"
+
+namespace workup {
+
+std::optional<qint64> dateAgeDays(const QString& text)
+{
+    const auto date = platform::parseDate(text);
+    if (!date)
+        return std::nullopt;
+    return platform::dayNumber(platform::today()) - platform::dayNumber(*date);
+}
+
+bool isStaleDate(const QString& text, int limitDays)
+{
+    const auto age = dateAgeDays(text);
+    return age && *age > limitDays;
+}
+
+const QStringList& labDateColumns()
+{
+    static const QStringList cols = {"DTGENF", "DTBWF", "DTHIVF", "DTHBF", "DTHCF", "DTTOXOF", "DTRUBF",
+                                     "DTHF",   "DTGENM", "DTBWM", "DTHIVM", "DTHBM", "DTHCM"};
+    return cols;
+}
+
+} // namespace workup

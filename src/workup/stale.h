@@ -1,0 +1,22 @@
+#pragma once
+// When an exam date is too old for a new cycle: a laboratory date older than a year, a spermogram older than
+// three months. A date exactly at the limit, or in the future, is not stale.
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace workup {
+
+constexpr int kExamDateLimitDays = 365;
+constexpr int kSpermDateLimitDays = 92;
+
+// Today minus the date typed in text, in whole days; nothing when the text is not a date.
+std::optional<qint64> dateAgeDays(const QString& text);
+
+// True when the text is a date older than limitDays.
+bool isStaleDate(const QString& text, int limitDays);
+
+// The thirteen laboratory date columns of EXAMENS that the cycle windows judge (the spermogram apart).
+const QStringList& labDateColumns();
+
+} // namespace workup

@@ -1,0 +1,204 @@
+// The follow-up window over the cycle sheet window: a new follow-up from the sheet, saving with its two
+// questions, leaving, and the sheets that get no follow-up.
+#include "data/globals.h"
+#include "pregnancy/followup.h"
+#include "pregnancy/form30.h"
+#include "pregnancy/record.h"
+#include "support/testenv.h"
+
+#include <QCheckBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using followup::ctl;
+using platform::forms;
+
+class TestForm30 : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestEnv> env;
+
+    // What the cycle sheet window does before it opens the follow-up.
+    Form30* open(const followup::Sheet& sheet = {})
+    {
+        Form5* f5 = followup::showSheet(sheet);
+        data::CHEMINS_BASE = env->dbPath();
+        data::GROSS_EXISTE = pregnancy::lookUpFollowUp(pregnancy::sheetNumber(sheet.numInt).value_or(0));
+        Form30* f = Form30::openFollowUp();
+        f5->hide();
+        return f;
+    }
+
+    static void click(Form30* f, const char* button) { ctl<QPushButton>(f, button)->click(); }
+    static QString text(Form30* f, const char* name) { return pregnancy::itemOf(ctl(f, name)); }
+
+    // A new follow-up saved with a value of its own.
+    void saveNew(const followup::Sheet& sheet, const QString& dateE)
+    {
+        Form30* f = open(sheet);
+        QVERIFY(f);
+        ctl<QLineEdit>(f, "TxtDateE")->setText(dateE);
+        env->messages.answerYes();
+        click(f, "CmdEnreg");
+        forms().flush();
+    }
+
+private slots:
+    void init()
+    {
+        env = std::make_unique<TestEnv>();
+        data::CHEMINS_BASE.clear();
+    }
+    void cleanup() { env.reset(); }
+
+    void newFollowUpTakesTheSheet()
+    {
+        Form30* f = open();
+        QVERIFY(f && f->isVisible());
+        QCOMPARE(data::SQL_GROSS, QStringLiteral("SELECT*FROM GROSSESSE WHERE NUMFICH=125"));
+        QCOMPARE(text(f, "TxtNumFich"), QStringLiteral("125"));
+        QCOMPARE(text(f, "TxtNom"), QStringLiteral("MARTIN"));
+        QCOMPARE(text(f, "TxtPrenom"), QStringLiteral("Claire"));
+        QCOMPARE(text(f, "LblNomPren"), QStringLiteral("MARTIN Claire"));
+        QCOMPARE(text(f, "TxtNumPat"), QStringLiteral("12"));
+        QCOMPARE(text(f, "TxtNumDosC"), QStringLiteral("12-3"));
+        QCOMPARE(text(f, "LblType"), QStringLiteral("FIV"));
+        QCOMPARE(text(f, "LblDateT"), QStringLiteral("17/03/2005"));
+        QCOMPARE(text(f, "TxtNumClin"), QStringLiteral("C042"));
+        QCOMPARE(text(f, "TxtNumBio"), QStringLiteral("B077"));
+        QCOMPARE(text(f, "TxtNumDosB"), QString());
+        QCOMPARE(text(f, "Cmb1T_0"), QString());
+        QCOMPARE(text(f, "TxtAcct_9"), QStringLiteral("10/10"));
+        QCOMPARE(text(f, "TxtComment"), QStringLiteral("Commentaires : \n"));
+    }
+
+    void saveNewThenModify()
+    {
+        // A first "No" writes nothing and keeps the window; the "Yes" after it adds exactly one row.
+        Form30* f = open();
+        env->messages.answerNo();
+        click(f, "CmdEnreg");
+        QVERIFY(forms().isLoaded<Form30>());
+        QCOMPARE(followup::rowCount(env->dbPath()), 0);
+        env->messages.answerYes();
+        click(f, "CmdEnreg");
+        QCOMPARE(env->messages.texts(),
+                 QStringList({QStringLiteral("Voulez vous vraiment enregistrer les renseignements apportés à cette Fiche ?"),
+                              QStringLiteral("Voulez vous vraiment enregistrer les renseignements apportés à cette Fiche ?"),
+                              QStringLiteral("Fiche enregistrée")}));
+        QVERIFY(!forms().isLoaded<Form30>());
+        QVERIFY(forms().find<Form5>()->isVisible());
+        QCOMPARE(followup::rowCount(env->dbPath()), 1);
+        forms().flush();
+
+        // Reopened: the stored identification, not the sheet's current values.
+        followup::Sheet changed;
+        changed.type = QStringLiteral("ICSI");
+        f = open(changed);
+        QVERIFY(data::GROSS_EXISTE);
+        QCOMPARE(text(f, "LblType"), QStringLiteral("FIV"));
+        ctl<QCheckBox>(f, "ChkPathG_3")->setChecked(true);
+        env->messages.clear();
+        env->messages.answerYes();
+        click(f, "CmdEnreg");
+        QCOMPARE(env->messages.texts(),
+                 QStringList({QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?"),
+                              QStringLiteral("Fiche modifiée")}));
+        QCOMPARE(followup::rowCount(env->dbPath()), 1);
+        forms().flush();
+        f = open(changed);
+        QVERIFY(ctl<QCheckBox>(f, "ChkPathG_3")->isChecked());
+        QCOMPARE(env->messages.boxes.last().buttons, platform::MsgButtons::Ok);
+    }
+
+    void leavingWritesNothing()
+    {
+        Form30* f = open();
+        env->messages.answerNo();
+        click(f, "CmdQuitte");
+        QVERIFY(forms().isLoaded<Form30>());
+        QVERIFY(!forms().find<Form5>()->isVisible());
+        env->messages.answerYes();
+        click(f, "CmdQuitte");
+        QCOMPARE(env->messages.texts(), QStringList(2, QStringLiteral("Quitter sans enregistrer ?")));
+        QVERIFY(!forms().isLoaded<Form30>());
+        QVERIFY(forms().find<Form5>()->isVisible());
+        forms().flush();
+
+        // The close box asks nothing.
+        f = open();
+        env->messages.clear();
+        f->close();
+        QVERIFY(env->messages.boxes.isEmpty());
+        QVERIFY(!forms().isLoaded<Form30>());
+        QVERIFY(forms().find<Form5>()->isVisible());
+        QCOMPARE(followup::rowCount(env->dbPath()), 0);
+    }
+
+    void noFollowUpWithoutAValidSheetNumber()
+    {
+        const QStringList bad = {QString(), QStringLiteral("0"), QStringLiteral("-3"), QStringLiteral("12abc"),
+                                 QStringLiteral("1,5")};
+        for (const QString& number : bad) {
+            followup::Sheet sheet;
+            sheet.numInt = number;
+            env->messages.clear();
+            QVERIFY(!open(sheet));
+            QVERIFY(!forms().isLoaded<Form30>());
+            QCOMPARE(env->messages.boxes.size(), 1);
+            QVERIFY(env->messages.texts().first().contains(QStringLiteral("pas de suivi de grossesse")));
+            forms().flush();
+        }
+        // A number spoilt after opening is not saved under 0.
+        Form30* f = open();
+        ctl<QLineEdit>(f, "TxtNumFich")->setText(QStringLiteral("abc"));
+        env->messages.clear();
+        click(f, "CmdEnreg");
+        QCOMPARE(env->messages.boxes.size(), 1);
+        QVERIFY(forms().isLoaded<Form30>());
+        QCOMPARE(followup::rowCount(env->dbPath()), 0);
+    }
+
+    void reopeningShowsTheSheetNowAskedFor()
+    {
+        followup::Sheet first, second;
+        second.numInt = QStringLiteral("126");
+        second.nom = QStringLiteral("DU");
+        saveNew(first, QStringLiteral("01/04/2005"));
+        saveNew(second, QStringLiteral("02/04/2005"));
+
+        Form30* f = open(first);
+        QCOMPARE(text(f, "TxtDateE"), QStringLiteral("01/04/2005"));
+        Form30* g = open(second);
+        QVERIFY(g);
+        QCOMPARE(text(g, "TxtNumFich"), QStringLiteral("126"));
+        QCOMPARE(text(g, "TxtDateE"), QStringLiteral("02/04/2005"));
+        QCOMPARE(text(g, "LblNomPren"), QStringLiteral("DU Claire"));
+        forms().flush();
+
+        // Globals left on the first sheet's row while the second is asked for.
+        pregnancy::lookUpFollowUp(125);
+        data::GROSS_EXISTE = true;
+        followup::showSheet(second);
+        forms().unload<Form30>();
+        g = Form30::openFollowUp();
+        QCOMPARE(text(g, "TxtDateE"), QStringLiteral("02/04/2005"));
+    }
+
+    void databaseFailureIsReported()
+    {
+        Form30* f = open();
+        ctl<QLineEdit>(f, "TxtNumDosB")->setText(QStringLiteral("B1"));
+        data::CHEMINS_BASE = env->path(QStringLiteral("absent.mdb"));
+        env->messages.clear();
+        click(f, "CmdEnreg");
+        QCOMPARE(env->messages.boxes.size(), 1);
+        QVERIFY(env->messages.texts().first().startsWith(QStringLiteral("La fiche de suivi n'a pas pu être enregistrée")));
+        QVERIFY(forms().isLoaded<Form30>());
+        QCOMPARE(text(f, "TxtNumDosB"), QStringLiteral("B1"));
+    }
+};
+
+QTEST_MAIN(TestForm30)
+#include "tst_form30.moc"
