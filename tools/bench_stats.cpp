@@ -1,5 +1,6 @@
 // bench_stats [CYCLES]: times the statistics window's activity count on a database of CYCLES cycle sheets
 // (100 000 by default) and the search with a criterion. Prints the best and the median of five runs.
+// BENCH_CELLS=1 also prints the time of each counting query; BENCH_HIDDEN=1 keeps the window hidden.
 #include "data/database.h"
 #include "data/globals.h"
 #include "data/jetsql.h"
@@ -96,7 +97,8 @@ int main(int argc, char** argv)
         fill(*db, cycles, std::max(1, cycles / 4));
     }
     data::CHEMIN_BASE = path;
-    auto* form = qEnvironmentVariableIsSet("BENCH_HIDDEN") ? platform::forms().get<Form8>() : platform::forms().show<Form8>();
+    auto* form = qEnvironmentVariableIsSet("BENCH_HIDDEN") ? platform::forms().get<Form8>()
+                                                           : platform::forms().show<Form8>();
 
     auto text = [form](const char* name) { return form->findChild<QLabel*>(QLatin1String(name))->text(); };
     auto time = [&](const char* what, auto&& run) {

@@ -124,8 +124,8 @@ void Form8::CmdRechercher_Click()
             const QString name = QString::fromLatin1(c.cell);
             if (unionOperands.contains(name)) {
                 auto& set = couples[name];
-                for (auto rs = Data1.recordset(); !rs->isEOF(); rs->MoveNext())
-                    set.insert(rs->Fields(QStringLiteral("NUMERO")).toLongLong());
+                for (const QVariant& n : Data1.recordset()->columnValues(QStringLiteral("NUMERO")))
+                    set.insert(n.toLongLong());
             }
         }
         for (const auto& sum : stats::sumCells()) {
