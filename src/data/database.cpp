@@ -4,6 +4,7 @@
 #include "platform/conversions.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <QRegularExpression>
 #include <cmath>
 #include <sqlite3.h>
@@ -349,17 +350,20 @@ QVariantList Recordset::columnValues(const QString& name) const
     }
     if (m_keys.empty())
         return out;
-    QStringList keys;
-    keys.reserve(qsizetype(m_keys.size()));
-    for (qint64 k : m_keys)
-        keys << QString::number(k);
     sqlite3* h = m_db->handle();
-    Stmt st(h, QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" WHERE rowid IN (%3)")
-                   .arg(m_columns[col], m_table, keys.join(QLatin1Char(','))));
     std::unordered_map<qint64, QVariant> values;
     values.reserve(m_keys.size());
-    while (st.step(h))
-        values.emplace(sqlite3_column_int64(st.get(), 0), st.column(1));
+    // Keys by slices, so that the statement stays far below SQLite's length limit on any table size.
+    constexpr size_t kSlice = 10000;
+    for (size_t from = 0; from < m_keys.size(); from += kSlice) {
+        QStringList keys;
+        for (size_t i = from; i < std::min(m_keys.size(), from + kSlice); ++i)
+            keys << QString::number(m_keys[i]);
+        Stmt st(h, QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" WHERE rowid IN (%3)")
+                       .arg(m_columns[col], m_table, keys.join(QLatin1Char(','))));
+        while (st.step(h))
+            values.emplace(sqlite3_column_int64(st.get(), 0), st.column(1));
+    }
     for (qint64 k : m_keys) {
         const auto it = values.find(k);
         out << (it == values.end() ? QVariant() : it->second);

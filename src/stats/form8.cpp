@@ -173,7 +173,7 @@ void Form8::REMPLIT_RESULTATS(const QString& heading)
     BASE_STAT = data::Database::open(data::CHEMIN_BASE);
     ui->List2->clear();
     ui->Label28->setText(heading);
-    // One look-up for all the couples of the list rather than one per line.
+    // The couples of the list looked up together rather than one by one, a few thousand at a time.
     QStringList distinct;
     QHash<qint64, QString> names;
     for (qint64 n : numbers)
@@ -181,13 +181,17 @@ void Form8::REMPLIT_RESULTATS(const QString& heading)
             names.insert(n, QString());
             distinct << QString::number(n);
         }
-    SQL_STAT = QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO IN (%1)").arg(distinct.join(QLatin1Char(',')));
-    RS_COUPLE = BASE_STAT->OpenRecordset(SQL_STAT);
-    const QVariantList numero = RS_COUPLE->columnValues(QStringLiteral("numero"));
-    const QVariantList nom = RS_COUPLE->columnValues(QStringLiteral("Nom"));
-    const QVariantList prenom = RS_COUPLE->columnValues(QStringLiteral("Prenom"));
-    for (qsizetype i = 0; i < numero.size(); ++i)
-        names[qint64(numero[i].toDouble())] = stats::coupleLine(nom[i].toString(), prenom[i].toString());
+    constexpr qsizetype kSlice = 5000;
+    for (qsizetype from = 0; from < distinct.size(); from += kSlice) {
+        SQL_STAT = QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO IN (%1)")
+                       .arg(distinct.mid(from, kSlice).join(QLatin1Char(',')));
+        RS_COUPLE = BASE_STAT->OpenRecordset(SQL_STAT);
+        const QVariantList numero = RS_COUPLE->columnValues(QStringLiteral("numero"));
+        const QVariantList nom = RS_COUPLE->columnValues(QStringLiteral("Nom"));
+        const QVariantList prenom = RS_COUPLE->columnValues(QStringLiteral("Prenom"));
+        for (qsizetype i = 0; i < numero.size(); ++i)
+            names[qint64(numero[i].toDouble())] = stats::coupleLine(nom[i].toString(), prenom[i].toString());
+    }
     // A cycle whose couple is gone keeps an empty line, so that the two lists stay aligned.
     lines.clear();
     for (qint64 n : numbers)

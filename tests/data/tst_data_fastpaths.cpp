@@ -135,6 +135,15 @@ private slots:
         }
         QVERIFY(db->OpenRecordset("SELECT*FROM FICHE WHERE NUMERO=7")->columnValues("TYPE").isEmpty());
 
+        // More rows than one read takes: still every row, in the set's order.
+        db->exec("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 25000) "
+                 "INSERT INTO OPTIONS (NUMEROS, TEXTE) SELECT 50, 'T' || i FROM n");
+        const QVariantList many =
+            db->OpenRecordset("SELECT*FROM OPTIONS WHERE NUMEROS=50 ORDER BY TEXTE DESC")->columnValues("TEXTE");
+        QCOMPARE(many.size(), 25000);
+        QCOMPARE(many.first(), QVariant("T9999"));
+        QCOMPARE(many.last(), QVariant("T1"));
+
         // The prepared fetch holds no lock between reads: another connection can write.
         auto other = Database::open(env->dbPath());
         other->exec("UPDATE FICHE SET TYPE='IAD' WHERE NUMFICH=3");
