@@ -4,7 +4,9 @@
 #include "platform/conversions.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <QRegularExpression>
+#include <cmath>
 #include <sqlite3.h>
 
 namespace data {
@@ -18,6 +20,18 @@ DbError::DbError(int code, const QString& message)
 namespace {
 
 const char* const kTables[] = {"CIVILITES", "FICHE", "EXAMENS", "GROSSESSE", "OPTIONS"};
+
+QVariant columnValue(sqlite3_stmt* st, int i)
+{
+    switch (sqlite3_column_type(st, i)) {
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(st, i)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(st, i));
+    case SQLITE_NULL: return QVariant();
+    default:
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
+                                          sqlite3_column_bytes(st, i)));
+    }
+}
 
 // A prepared statement that finalizes itself.
 class Stmt {
@@ -71,17 +85,7 @@ public:
         }
     }
 
-    QVariant column(int i) const
-    {
-        switch (sqlite3_column_type(m_stmt, i)) {
-        case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_stmt, i)));
-        case SQLITE_FLOAT: return QVariant(sqlite3_column_double(m_stmt, i));
-        case SQLITE_NULL: return QVariant();
-        default:
-            return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i)),
-                                              sqlite3_column_bytes(m_stmt, i)));
-        }
-    }
+    QVariant column(int i) const { return columnValue(m_stmt, i); }
 
 private:
     sqlite3_stmt* m_stmt = nullptr;
@@ -116,6 +120,30 @@ int topLevelFrom(const QString& sql)
     return -1;
 }
 
+// Keeps SQLite's planner from two index plans that cost one table seek per row read: a range of more than a
+// year on a bare column (the statistics' periods cover most of the cycle table, which a plain scan reads
+// once), and a grouping in index order (reading the table once and sorting what it selects is quicker).
+// A "+" before the column changes no result, only the plan.
+QString plannerHints(QString sql)
+{
+    static const QRegularExpression wideRange(
+        QStringLiteral("(^|[\\s(])([A-Za-z_][A-Za-z0-9_.]*)(\\s+BETWEEN\\s+(-?\\d+(?:\\.\\d+)?)\\s+AND\\s+(-?\\d+(?:\\.\\d+)?))"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (auto it = wideRange.globalMatch(sql); it.hasNext();) {
+        const auto m = it.next();
+        if (m.captured(2).compare(QLatin1String("NOT"), Qt::CaseInsensitive) != 0
+            && std::abs(m.captured(5).toDouble() - m.captured(4).toDouble()) > 366) {
+            sql.insert(m.capturedStart(2), QLatin1Char('+'));
+            break; // the offsets after this one have moved; the windows' texts hold one range
+        }
+    }
+    static const QRegularExpression groupBy(QStringLiteral("\\bGROUP\\s+BY\\s+(?=[A-Za-z_])"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    if (const auto g = groupBy.match(sql); g.hasMatch())
+        sql.insert(g.capturedEnd(), QLatin1Char('+'));
+    return sql;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------- Database
@@ -141,6 +169,8 @@ std::shared_ptr<Database> Database::open(const QString& path)
     installJetFunctions(db);
     try {
         d->exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        d->exec(QStringLiteral("PRAGMA cache_size=-65536"));
+        d->exec(QStringLiteral("PRAGMA mmap_size=268435456"));
         Stmt st(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
         QStringList names;
         while (st.step(db))
@@ -203,7 +233,7 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const QString& sql)
 Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db(std::move(db))
 {
     sqlite3* h = m_db->handle();
-    const QString sql = jetToSqlite(jetSql).trimmed();
+    const QString sql = plannerHints(jetToSqlite(jetSql).trimmed());
     const int from = topLevelFrom(sql);
 
     // A single table without grouping or aggregates is an updatable dynaset: keep its rowids in query order.
@@ -241,6 +271,8 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
     m_pos = m_keys.empty() ? -1 : 0;
 }
 
+Recordset::~Recordset() { sqlite3_finalize(m_rowStmt); }
+
 bool Recordset::isBOF() const { return m_keys.empty() || m_pos < 0; }
 bool Recordset::isEOF() const { return m_keys.empty() || m_pos >= int(m_keys.size()); }
 
@@ -268,13 +300,25 @@ void Recordset::loadRow() const
         m_row = m_snapshot[size_t(m_keys[size_t(m_pos)])];
     } else {
         sqlite3* h = m_db->handle();
-        Stmt st(h, QStringLiteral("SELECT * FROM \"%1\" WHERE rowid=?").arg(m_table));
-        sqlite3_bind_int64(st.get(), 1, m_keys[size_t(m_pos)]);
-        if (!st.step(h))
+        if (!m_rowStmt) {
+            const QByteArray sql = QStringLiteral("SELECT * FROM \"%1\" WHERE rowid=?").arg(m_table).toUtf8();
+            if (sqlite3_prepare_v2(h, sql.constData(), int(sql.size()), &m_rowStmt, nullptr) != SQLITE_OK)
+                throw DbError(DbError::SqlError, QString::fromUtf8(sqlite3_errmsg(h)));
+        }
+        // Reset at once after the read: a statement left open would hold the file's shared lock.
+        struct Reset {
+            sqlite3_stmt* st;
+            ~Reset() { sqlite3_reset(st); }
+        } reset{m_rowStmt};
+        sqlite3_bind_int64(m_rowStmt, 1, m_keys[size_t(m_pos)]);
+        const int rc = sqlite3_step(m_rowStmt);
+        if (rc == SQLITE_DONE)
             throw DbError(DbError::RecordDeleted, QStringLiteral("Enregistrement supprimé"));
+        if (rc != SQLITE_ROW)
+            throw DbError(DbError::SqlError, QString::fromUtf8(sqlite3_errmsg(h)));
         m_row.clear();
         for (int i = 0; i < m_columns.size(); ++i)
-            m_row << st.column(i);
+            m_row << columnValue(m_rowStmt, i);
     }
     m_rowLoaded = true;
 }
@@ -292,6 +336,39 @@ QVariant Recordset::Fields(const QString& name) const
     requireCurrent();
     loadRow();
     return m_row.value(i);
+}
+
+QVariantList Recordset::columnValues(const QString& name) const
+{
+    const int col = columnIndex(name);
+    QVariantList out;
+    out.reserve(qsizetype(m_keys.size()));
+    if (m_table.isEmpty()) {
+        for (qint64 k : m_keys)
+            out << m_snapshot[size_t(k)].value(col);
+        return out;
+    }
+    if (m_keys.empty())
+        return out;
+    sqlite3* h = m_db->handle();
+    std::unordered_map<qint64, QVariant> values;
+    values.reserve(m_keys.size());
+    // Keys by slices, so that the statement stays far below SQLite's length limit on any table size.
+    constexpr size_t kSlice = 10000;
+    for (size_t from = 0; from < m_keys.size(); from += kSlice) {
+        QStringList keys;
+        for (size_t i = from; i < std::min(m_keys.size(), from + kSlice); ++i)
+            keys << QString::number(m_keys[i]);
+        Stmt st(h, QStringLiteral("SELECT rowid, \"%1\" FROM \"%2\" WHERE rowid IN (%3)")
+                       .arg(m_columns[col], m_table, keys.join(QLatin1Char(','))));
+        while (st.step(h))
+            values.emplace(sqlite3_column_int64(st.get(), 0), st.column(1));
+    }
+    for (qint64 k : m_keys) {
+        const auto it = values.find(k);
+        out << (it == values.end() ? QVariant() : it->second);
+    }
+    return out;
 }
 
 QString Recordset::text(const QString& name) const

@@ -68,11 +68,17 @@ private:
 class Recordset {
 public:
     Recordset(std::shared_ptr<Database> db, const QString& jetSql);
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
 
     // The value of a column of the current row, by name without regard to case. Null is an invalid QVariant.
     QVariant Fields(const QString& name) const;
     // The same value as a control shows it: Null as empty text, numbers in plain digits with a decimal comma.
     QString text(const QString& name) const;
+    // One column of every row of the set, in the set's order (Null for a row deleted meanwhile): one read of
+    // the table where a walk with MoveNext reads the rows one by one. The current row does not move.
+    QVariantList columnValues(const QString& name) const;
     // Sets a column of the row being added or edited.
     void setField(const QString& name, const QVariant& value);
 
@@ -118,6 +124,7 @@ private:
     bool m_noMatch = false;
     mutable bool m_rowLoaded = false;
     mutable QVariantList m_row;
+    mutable sqlite3_stmt* m_rowStmt = nullptr; // the row fetch of a dynaset, prepared once
     EditMode m_editMode = EditMode::None;
     std::vector<std::pair<QString, QVariant>> m_pending;
 };

@@ -1,6 +1,9 @@
 #include "data/jetsql.h"
 
 #include <QRegularExpression>
+#include <QVarLengthArray>
+#include <algorithm>
+#include <array>
 #include <sqlite3.h>
 #include <vector>
 
@@ -106,12 +109,11 @@ std::vector<PatternItem> compilePattern(const QString& pattern)
 
 } // namespace
 
-bool jetLike(const QString& rawValue, const QString& rawPattern)
+namespace {
+
+bool matchItems(const QChar* value, int n, const std::vector<PatternItem>& items)
 {
-    const QString value = jetFold(rawValue);
-    const auto items = compilePattern(jetFold(rawPattern));
     // Greedy match with backtracking to the last "*": linear in practice.
-    const int n = int(value.size());
     const int m = int(items.size());
     int vi = 0, pi = 0, starP = -1, starV = 0;
     while (vi < n) {
@@ -131,6 +133,31 @@ bool jetLike(const QString& rawValue, const QString& rawPattern)
     while (pi < m && items[pi].kind == PatternItem::Any)
         ++pi;
     return pi == m;
+}
+
+// The fold of every character below U+0100 whose fold is one character, 0 for the others (æ, ß...), which
+// take the full path. Built from jetFold itself so that both paths always agree.
+const std::array<char16_t, 256>& latinFoldTable()
+{
+    static const std::array<char16_t, 256> table = [] {
+        std::array<char16_t, 256> t{};
+        for (int c = 0; c < 256; ++c) {
+            const QString f = jetFold(QString(QChar(c)));
+            t[size_t(c)] = f.size() == 1 ? f[0].unicode() : 0;
+        }
+        return t;
+    }();
+    return table;
+}
+
+// Folds UTF-8 text into out without allocating for the usual texts; false when a character needs the full
+// path. Decodes one- and two-byte sequences only (everything below U+0800).
+} // namespace
+
+bool jetLike(const QString& rawValue, const QString& rawPattern)
+{
+    const QString value = jetFold(rawValue);
+    return matchItems(value.constData(), int(value.size()), compilePattern(jetFold(rawPattern)));
 }
 
 QString jetToSqlite(const QString& sql)
@@ -210,11 +237,44 @@ QString sqlQuote(const QString& text)
 
 namespace {
 
+// The folded character at s[i], advancing i; -1 when the character needs the full path.
+int nextFolded(const char* s, int len, int& i)
+{
+    const auto& table = latinFoldTable();
+    const auto b = static_cast<unsigned char>(s[i++]);
+    unsigned cp;
+    if (b < 0x80) {
+        cp = b;
+    } else if ((b & 0xE0) == 0xC0 && i < len && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) {
+        cp = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(s[i++]) & 0x3Fu);
+    } else {
+        return -1;
+    }
+    return cp < 256 && table[cp] ? table[cp] : -1;
+}
+
 int jetCollate(void*, int la, const void* a, int lb, const void* b)
 {
-    const QString sa = jetFold(QString::fromUtf8(static_cast<const char*>(a), la));
-    const QString sb = jetFold(QString::fromUtf8(static_cast<const char*>(b), lb));
-    return sa.compare(sb);
+    // Called for every row a condition reads: compare character by character as folded, which usually
+    // decides on the first one; a character outside the table sends both texts down the full path.
+    const auto* sa = static_cast<const char*>(a);
+    const auto* sb = static_cast<const char*>(b);
+    int i = 0, j = 0;
+    while (i < la && j < lb) {
+        const int ca = nextFolded(sa, la, i);
+        const int cb = nextFolded(sb, lb, j);
+        if (ca < 0 || cb < 0)
+            return QString::compare(jetFold(QString::fromUtf8(sa, la)), jetFold(QString::fromUtf8(sb, lb)));
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+    }
+    if (i == la && j == lb)
+        return 0;
+    // One text is a prefix of the other: decided unless the rest folds to nothing.
+    int k = i < la ? i : j;
+    if (nextFolded(i < la ? sa : sb, i < la ? la : lb, k) < 0)
+        return QString::compare(jetFold(QString::fromUtf8(sa, la)), jetFold(QString::fromUtf8(sb, lb)));
+    return i < la ? 1 : -1;
 }
 
 QString argText(sqlite3_value* v)
@@ -223,6 +283,20 @@ QString argText(sqlite3_value* v)
     return t ? QString::fromUtf8(reinterpret_cast<const char*>(t), sqlite3_value_bytes(v)) : QString();
 }
 
+bool fastFold(const char* s, int len, QVarLengthArray<char16_t, 128>& out)
+{
+    out.clear();
+    for (int i = 0; i < len;) {
+        const int c = nextFolded(s, len, i);
+        if (c < 0)
+            return false;
+        out.append(char16_t(c));
+    }
+    return true;
+}
+
+void freePattern(void* p) { delete static_cast<std::vector<PatternItem>*>(p); }
+
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 {
     // SQLite calls like(pattern, value).
@@ -230,7 +304,28 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
         sqlite3_result_null(ctx);
         return;
     }
-    sqlite3_result_int(ctx, jetLike(argText(argv[1]), argText(argv[0])) ? 1 : 0);
+    // The pattern of a query is a constant: compile it once per statement.
+    auto* items = static_cast<std::vector<PatternItem>*>(sqlite3_get_auxdata(ctx, 0));
+    if (!items) {
+        items = new std::vector<PatternItem>(compilePattern(jetFold(argText(argv[0]))));
+        sqlite3_set_auxdata(ctx, 0, items, freePattern);
+        items = static_cast<std::vector<PatternItem>*>(sqlite3_get_auxdata(ctx, 0));
+        if (!items) { // SQLite may drop it at once; match with a fresh compile then
+            sqlite3_result_int(ctx, jetLike(argText(argv[1]), argText(argv[0])) ? 1 : 0);
+            return;
+        }
+    }
+    QVarLengthArray<char16_t, 128> folded;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[1]));
+    const int len = sqlite3_value_bytes(argv[1]);
+    bool match;
+    if (fastFold(text, len, folded)) {
+        match = matchItems(reinterpret_cast<const QChar*>(folded.constData()), int(folded.size()), *items);
+    } else {
+        const QString value = jetFold(QString::fromUtf8(text, len));
+        match = matchItems(value.constData(), int(value.size()), *items);
+    }
+    sqlite3_result_int(ctx, match ? 1 : 0);
 }
 
 } // namespace

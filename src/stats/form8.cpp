@@ -1,7 +1,232 @@
 #include "stats/form8.h"
 
+#include "data/globals.h"
+#include "platform/conversions.h"
+#include "platform/help.h"
+#include "platform/messages.h"
+#include "stats/activity.h"
 #include "ui_form8.h"
 
-Form8::Form8() : ui(std::make_unique<Ui::Form8>()) { ui->setupUi(this); }
+#include <QComboBox>
+#include <QHash>
+#include <QSet>
+#include <QStyle>
+
+namespace {
+
+const QString kBadDate = QStringLiteral("La Date est saisie selon un mode incorrect. Veuillez corriger.");
+
+void reportDbError(const data::DbError& e)
+{
+    platform::notice(QStringLiteral("La lecture de la base de données a échoué :\n%1").arg(e.message()));
+}
+
+} // namespace
+
+Form8::Form8() : ui(std::make_unique<Ui::Form8>())
+{
+    ui->setupUi(this);
+    ui->Command2->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    ui->Command3->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
+    connect(ui->Aide, &QAction::triggered, this, &Form8::Aide_Click);
+    connect(ui->CmdRechercher, &QPushButton::clicked, this, &Form8::CmdRechercher_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, &Form8::Command1_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, &Form8::Command2_Click);
+    connect(ui->Command3, &QPushButton::clicked, this, &Form8::Command3_Click);
+}
 
 Form8::~Form8() = default;
+
+QLabel* Form8::cell(const char* name) const
+{
+    auto* label = findChild<QLabel*>(QString::fromLatin1(name));
+    Q_ASSERT_X(label, "Form8::cell", name);
+    return label;
+}
+
+void Form8::Form_Load()
+{
+    Data1.DatabaseName = data::CHEMIN_BASE;
+    Data2.DatabaseName = data::CHEMIN_BASE;
+    const struct {
+        int list;
+        QComboBox* combo;
+    } lists[] = {{3, ui->CmbAna}, {4, ui->CmbAntago}, {5, ui->CmbStimuline}, {10, ui->CmbType}, {9, ui->CmbDeclencho}};
+    try {
+        BASE_STAT = data::Database::open(data::CHEMIN_BASE);
+        for (const auto& l : lists) {
+            SQL_STAT = QStringLiteral("SELECT*FROM OPTIONS WHERE NUMEROS = %1 ").arg(l.list);
+            RS_STAT = BASE_STAT->OpenRecordset(SQL_STAT);
+            l.combo->clear();
+            for (; !RS_STAT->isEOF(); RS_STAT->MoveNext())
+                l.combo->addItem(RS_STAT->text(QStringLiteral("TEXTE")));
+            // An empty criterion means "any": the list is offered, nothing is chosen.
+            l.combo->setCurrentIndex(-1);
+            l.combo->setEditText(QString());
+        }
+    } catch (const data::DbError& e) {
+        reportDbError(e);
+    }
+}
+
+void Form8::Aide_Click() { platform::showHelp(platform::HelpContext, 90); }
+
+void Form8::Command1_Click() { platform::forms().unload(this); }
+
+bool Form8::readPeriod(qint64& d1, qint64& d2)
+{
+    const auto date1 = platform::parseDate(ui->TxtDate1->text());
+    const auto date2 = platform::parseDate(ui->TxtDate2->text());
+    if (!date1 || !date2) {
+        platform::notice(kBadDate);
+        return false;
+    }
+    d1 = platform::dayNumber(*date1);
+    d2 = platform::dayNumber(*date2);
+    return true;
+}
+
+int Form8::countInto(data::DataControl& control, const QString& sql, QLabel* label)
+{
+    control.RecordSource = sql;
+    control.Refresh();
+    const auto rs = control.recordset();
+    const int count = rs->RecordCount();
+    label->setText(QString::number(count));
+    if (count > 0)
+        label->repaint(); // the grid fills while the run goes on
+    return count;
+}
+
+void Form8::CmdRechercher_Click()
+{
+    ui->Label1->clear();
+    ui->List1->clear();
+    ui->List2->clear();
+    ui->LblPcP->setText(QStringLiteral("-"));
+    ui->LblPcT->setText(QStringLiteral("-"));
+    qint64 d1 = 0, d2 = 0;
+    if (!readPeriod(d1, d2))
+        return;
+
+    // The couple numbers of the cells whose couples are counted together, each couple once.
+    QSet<QString> unionOperands;
+    for (const auto& sum : stats::sumCells())
+        if (sum.kind == stats::SumCell::Couples)
+            for (const char* op : sum.operands)
+                if (op)
+                    unionOperands.insert(QString::fromLatin1(op));
+    QHash<QString, QSet<qint64>> couples;
+
+    try {
+        for (const auto& c : stats::countCells()) {
+            countInto(Data1, stats::countQuery(c, d1, d2), cell(c.cell));
+            const QString name = QString::fromLatin1(c.cell);
+            if (unionOperands.contains(name)) {
+                auto& set = couples[name];
+                for (const QVariant& n : Data1.recordset()->columnValues(QStringLiteral("NUMERO")))
+                    set.insert(n.toLongLong());
+            }
+        }
+        for (const auto& sum : stats::sumCells()) {
+            qint64 total = 0;
+            QSet<qint64> seen;
+            for (const char* op : sum.operands) {
+                if (!op)
+                    continue;
+                if (sum.kind == stats::SumCell::Couples)
+                    seen.unite(couples.value(QString::fromLatin1(op)));
+                else
+                    total += qint64(platform::val(cell(op)->text()));
+            }
+            if (sum.kind == stats::SumCell::Couples)
+                total = seen.size();
+            cell(sum.cell)->setText(QString::number(total));
+        }
+
+        const auto number = [this](QLabel* l) { return qint64(platform::val(l->text())); };
+        const qint64 pregnancies = number(ui->LblFivIcsG);
+        ui->LblPcP->setText(stats::rateText(pregnancies, number(ui->LblTotPon)));
+        ui->LblPcT->setText(stats::rateText(pregnancies, number(ui->LblTotTra)));
+
+        countInto(Data2, stats::pregnancyListQuery(d1, d2), ui->LblTotal);
+        REMPLIT_RESULTATS(QStringLiteral("Grossesses"));
+    } catch (const data::DbError& e) {
+        reportDbError(e);
+    }
+}
+
+void Form8::REMPLIT_RESULTATS(const QString& heading)
+{
+    RS_STAT = Data2.recordset();
+    ui->List1->clear();
+    if (RS_STAT->RecordCount() == 0)
+        return; // nothing found: the heading of the last list stays
+    QList<qint64> numbers;
+    QStringList lines;
+    for (const QVariant& v : RS_STAT->columnValues(QStringLiteral("numero"))) {
+        numbers << qint64(v.toDouble());
+        lines << QString::number(numbers.last());
+    }
+    ui->List1->addItems(lines);
+
+    BASE_STAT = data::Database::open(data::CHEMIN_BASE);
+    ui->List2->clear();
+    ui->Label28->setText(heading);
+    // The couples of the list looked up together rather than one by one, a few thousand at a time.
+    QStringList distinct;
+    QHash<qint64, QString> names;
+    for (qint64 n : numbers)
+        if (!names.contains(n)) {
+            names.insert(n, QString());
+            distinct << QString::number(n);
+        }
+    constexpr qsizetype kSlice = 5000;
+    for (qsizetype from = 0; from < distinct.size(); from += kSlice) {
+        SQL_STAT = QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO IN (%1)")
+                       .arg(distinct.mid(from, kSlice).join(QLatin1Char(',')));
+        RS_COUPLE = BASE_STAT->OpenRecordset(SQL_STAT);
+        const QVariantList numero = RS_COUPLE->columnValues(QStringLiteral("numero"));
+        const QVariantList nom = RS_COUPLE->columnValues(QStringLiteral("Nom"));
+        const QVariantList prenom = RS_COUPLE->columnValues(QStringLiteral("Prenom"));
+        for (qsizetype i = 0; i < numero.size(); ++i)
+            names[qint64(numero[i].toDouble())] = stats::coupleLine(nom[i].toString(), prenom[i].toString());
+    }
+    // A cycle whose couple is gone keeps an empty line, so that the two lists stay aligned.
+    lines.clear();
+    for (qint64 n : numbers)
+        lines << names.value(n);
+    ui->List2->addItems(lines);
+}
+
+void Form8::Command2_Click()
+{
+    stats::Criteria criteria;
+    const QComboBox* combos[stats::kCriteria] = {ui->CmbType, ui->CmbAntago, ui->CmbAna, ui->CmbStimuline,
+                                                 ui->CmbDeclencho};
+    for (int i = 0; i < stats::kCriteria; ++i)
+        criteria[size_t(i)] = combos[i]->currentText();
+    ui->List1->clear();
+    ui->List2->clear();
+    qint64 d1 = 0, d2 = 0;
+    if (!readPeriod(d1, d2))
+        return;
+    try {
+        countInto(Data2, stats::searchQuery(d1, d2, criteria, ui->Check1->isChecked()), ui->Label1);
+        REMPLIT_RESULTATS(QStringLiteral("Couples correspondants"));
+    } catch (const data::DbError& e) {
+        reportDbError(e);
+    }
+}
+
+void Form8::Command3_Click()
+{
+    for (QComboBox* combo : {ui->CmbType, ui->CmbAntago, ui->CmbAna, ui->CmbStimuline, ui->CmbDeclencho}) {
+        combo->setCurrentIndex(-1);
+        combo->setEditText(QString());
+    }
+    ui->Check1->setChecked(false);
+    ui->Label1->clear();
+    ui->List2->clear();
+    ui->Label28->clear();
+}

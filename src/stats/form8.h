@@ -1,7 +1,12 @@
 #pragma once
+// The statistics window: activity counts of a period of cycle dates, and the multi-criteria cycle search.
+#include "data/database.h"
 #include "platform/forms.h"
 
+#include <QString>
 #include <memory>
+
+class QLabel;
 
 namespace Ui {
 class Form8;
@@ -13,5 +18,29 @@ public:
     Form8();
     ~Form8() override;
 
+    void Form_Load() override;
+    void Aide_Click();
+    void CmdRechercher_Click();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+
     std::unique_ptr<Ui::Form8> ui;
+    // Data1 runs the grid's counts, Data2 the result list (pregnancies or search).
+    data::DataControl Data1;
+    data::DataControl Data2;
+
+private:
+    // Runs a query on a data control and writes its row count into the label; returns the count.
+    int countInto(data::DataControl& control, const QString& sql, QLabel* label);
+    // Fills List1 with the couple number of each row of Data2 and List2 with the couple's names.
+    void REMPLIT_RESULTATS(const QString& heading);
+    // Both date boxes as day numbers; false (after telling the user) when one is not a date.
+    bool readPeriod(qint64& d1, qint64& d2);
+    QLabel* cell(const char* name) const;
+
+    std::shared_ptr<data::Database> BASE_STAT;
+    std::shared_ptr<data::Recordset> RS_STAT;
+    std::shared_ptr<data::Recordset> RS_COUPLE;
+    QString SQL_STAT;
 };
