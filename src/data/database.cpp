@@ -170,7 +170,6 @@ std::shared_ptr<Database> Database::open(const QString& path)
     try {
         d->exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
         d->exec(QStringLiteral("PRAGMA cache_size=-65536"));
-        d->exec(QStringLiteral("PRAGMA mmap_size=268435456"));
         Stmt st(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table'"));
         QStringList names;
         while (st.step(db))
