@@ -187,7 +187,21 @@ private slots:
         for (int i = 0; i < hunher->count(); ++i)
             shown << hunher->itemText(i);
         QCOMPARE(shown, items);
-        QCOMPARE(c<QComboBox>("CmbToxoF")->itemText(1), QString("Non Immunisée"));
+        // The serology boxes keep their designer lists.
+        const QStringList detail{"Négatif", "+ (Voir Détails)"};
+        const QList<QPair<const char*, QStringList>> serologies = {
+            {"CmbBWF", {"Négatif", "Positif"}}, {"CmbHIVF", {"Négatif", "+ (Voir détails)"}},
+            {"CmbHIVM", {"Négatif", "+ (Voir détails)"}}, {"CmbHbF", detail}, {"CmbHcF", detail},
+            {"CmbBWM", detail}, {"CmbHbM", detail}, {"CmbHcM", detail}, {"CmbChlamF", {"Négatif"}},
+            {"CmbChlamM", {"Négatif"}}, {"CmbToxoF", {"Immunisée", "Non Immunisée"}},
+            {"CmbRubF", {"Immunisée", "Non Immunisée"}}};
+        for (const auto& [name, expected] : serologies) {
+            auto* combo = c<QComboBox>(name);
+            QStringList items;
+            for (int i = 0; i < combo->count(); ++i)
+                items << combo->itemText(i);
+            QVERIFY2(items == expected, qPrintable(QString(name) + ": " + items.join("|")));
+        }
     }
 
     void quitAndHelp()
