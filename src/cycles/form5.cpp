@@ -403,8 +403,9 @@ void Form5::Command5_Click()
     }
     if (!data::GROSS_EXISTE && !platform::askYesNo(QStringLiteral("Voulez vous creer une Fiche de suivi de grossesse")))
         return;
-    forms().show<Form30>();
-    hide();
+    // A follow-up still open for another sheet is replaced; a follow-up that could not open keeps this window.
+    if (Form30::openFollowUp())
+        hide();
 }
 
 report::Page Form5::IMPRIME() const

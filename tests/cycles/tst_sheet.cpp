@@ -6,6 +6,7 @@
 #include "platform/conversions.h"
 #include "platform/environment.h"
 #include "pregnancy/form30.h"
+#include "ui_form30.h"
 #include "support/testenv.h"
 #include "workup/form11.h"
 
@@ -522,6 +523,16 @@ private slots:
         QCOMPARE(env->messages.texts(), QStringList());
         QCOMPARE(data::GROSS_EXISTE, true);
         QCOMPARE(data::RS_GROSS->text(QStringLiteral("Nom")), QStringLiteral("MARTIN"));
+        QVERIFY(!f->isVisible());
+
+        // The sheet window shown again over the open follow-up, moved to the other sheet: the follow-up of
+        // that sheet opens, not the one still open.
+        forms().show<Form5>();
+        QTest::mouseClick(f->ui->Command4, Qt::LeftButton);
+        env->messages.answerYes();
+        QTest::mouseClick(f->ui->Command5, Qt::LeftButton);
+        QCOMPARE(forms().find<Form30>()->ui->TxtNumFich->text(), QString::number(without));
+        QVERIFY(forms().find<Form30>()->isVisible());
         QVERIFY(!f->isVisible());
     }
 
