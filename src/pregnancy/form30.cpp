@@ -10,6 +10,7 @@
 
 #include "ui_form30.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QRegularExpression>
 
@@ -82,6 +83,15 @@ Form30::Form30() : ui(std::make_unique<Ui::Form30>())
         combo->setCurrentIndex(-1);
         combo->clearEditText();
     }
+    // The third-trimester boxes carry no caption: as tall as their second-trimester twin, so each stays on
+    // the line of its pathology.
+    for (const auto& [array, twins] : {std::pair{"ChkPathG", 9}, std::pair{"ChkPathF", 3}})
+        for (int i = 0; i < twins; ++i) {
+            const auto member = [this, array](int k) {
+                return findChild<QCheckBox*>(QString::fromLatin1(array) + QLatin1Char('_') + QString::number(k));
+            };
+            member(i + twins)->setMinimumHeight(member(i)->sizeHint().height());
+        }
     connect(ui->CmdEnreg, &QPushButton::clicked, this, &Form30::CmdEnreg_Click);
     connect(ui->CmdQuitte, &QPushButton::clicked, this, &Form30::CmdQuitte_Click);
     connect(ui->CmdImprim, &QPushButton::clicked, this, &Form30::CmdImprim_Click);

@@ -71,6 +71,15 @@ private slots:
         QCOMPARE(text(f, "Cmb1T_0"), QString());
         QCOMPARE(text(f, "TxtAcct_9"), QStringLiteral("10/10"));
         QCOMPARE(text(f, "TxtComment"), QStringLiteral("Commentaires : \n"));
+
+        // Each uncaptioned third-trimester box stands on the line of its second-trimester twin.
+        const auto lineOf = [f](const QString& name) {
+            const QWidget* box = ctl(f, qPrintable(name));
+            return box->mapTo(f, box->rect().center()).y();
+        };
+        for (const auto& [array, twins] : {std::pair{"ChkPathG_", 9}, std::pair{"ChkPathF_", 3}})
+            for (int i = 0; i < twins; ++i)
+                QCOMPARE(lineOf(array + QString::number(i + twins)), lineOf(array + QString::number(i)));
     }
 
     void saveNewThenModify()
