@@ -72,12 +72,12 @@ void CmdExamens_Click()
         if (!platform::forms().isLoaded<Form7>())
             return;
         exams->setCouple(numero);
-        if (found) {
+        if (found)
             AFFICHE_3();
-            exams->VERIFIE_DATES();
-        } else {
+        else
             EFFACEXAMENS();
-        }
+        // Also on emptied boxes: a date typed for a couple without a row never shows an earlier couple's mark.
+        exams->VERIFIE_DATES();
         // Also without a row, so the score typed in never uses an earlier couple's age.
         exams->fillDerived(birth);
 

@@ -321,6 +321,16 @@ private slots:
         workup::CmdExamens_Click();
         for (QLineEdit* box : exams()->dateBoxes())
             QVERIFY2(box->palette().color(QPalette::Text) != QColor(255, 0, 0), qPrintable(box->objectName()));
+
+        // Nor for a couple without a row, whose boxes are emptied for new dates.
+        showCouple(a, "VIEUX", "");
+        workup::CmdExamens_Click();
+        QVERIFY(marked("Text06"));
+        const int c = addCouple("NOUVEAU");
+        showCouple(c, "NOUVEAU", "");
+        workup::CmdExamens_Click();
+        for (QLineEdit* box : exams()->dateBoxes())
+            QVERIFY2(box->palette().color(QPalette::Text) != QColor(255, 0, 0), qPrintable(box->objectName()));
     }
 
     void doubleClickCopiesGeneralDates()
