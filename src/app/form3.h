@@ -25,6 +25,5 @@ public:
 
 private:
     QString m_numero; // the couple number captioned in the main window at the load
-    std::shared_ptr<data::Database> m_db;
     std::shared_ptr<data::Recordset> m_rs; // stands on the dossier's row
 };
