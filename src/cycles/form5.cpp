@@ -11,6 +11,7 @@
 #include "platform/settings.h"
 #include "pregnancy/form30.h"
 #include "workup/form11.h"
+#include "workup/stale.h"
 
 #include "ui_form4.h"
 #include "ui_form5.h"
@@ -155,8 +156,8 @@ void Form5::checkExams()
             return;
         }
         ui->Label5->setText(rs->text(QStringLiteral("Diag")));
-        const QString warning = sheet::staleExamWarning(
-            [&rs](const QString& column) { return rs->text(column); }, platform::today());
+        const QString warning =
+            workup::staleExamWarning([&rs](const QString& column) { return rs->text(column); }, true);
         if (!warning.isEmpty()) {
             ui->Label30->setText(warning);
             ui->Label30->setVisible(true);
