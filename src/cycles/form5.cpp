@@ -363,7 +363,7 @@ void Form5::CmdOuvrXls_Click()
     }
     office::Spreadsheet& engine = office::spreadsheet();
     if (m_app.hasWorkbook() && m_appPath == path && engine.isOpen(m_app.document())) {
-        platform::notice(QStringLiteral("Le classeur ") + path + QStringLiteral(" est déjà ouvert dans le tableur."));
+        engine.bringToFront(m_app.document()); // its unsaved edits stay
         return;
     }
     const office::Spreadsheet::Opened opened = engine.open(path);

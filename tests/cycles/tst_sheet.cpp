@@ -469,15 +469,15 @@ private slots:
         env->messages.clear();
         QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
         QCOMPARE(fake->log(), QStringList{"open " + path});
-        // Open again: the workbook and its edits stay; nothing is closed.
+        // Open again: the workbook and its edits stay and come to the front; nothing is closed.
         QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
-        QCOMPARE(fake->log(), QStringList{"open " + path});
-        QCOMPARE(env->messages.texts(), QStringList{"Le classeur " + path + " est déjà ouvert dans le tableur."});
+        QCOMPARE(fake->log(), QStringList({"open " + path, "front 1"}));
+        QVERIFY(env->messages.boxes.isEmpty());
         QCOMPARE(fake->openDocuments().size(), 1);
         // Closed by the user meanwhile: opened again.
         fake->userCloses(fake->openDocuments().first());
         QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
-        QCOMPARE(fake->log().size(), 2);
+        QCOMPARE(fake->log().size(), 3);
 
         env->messages.clear();
         fake->setAvailable(false);
