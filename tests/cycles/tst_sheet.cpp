@@ -551,6 +551,10 @@ private slots:
 
     void layoutByEye()
     {
+        QVariantMap exams = recentExams();
+        exams.insert("DTHCM", daysAgo(400)); // the longest warning
+        exams.insert("Diag", QStringLiteral("Infertilité tubaire bilatérale, endométriose stade II"));
+        addExams(env->dbPath(), 2, exams);
         addSheet(env->dbPath(), 2, 1, {{"COMMENT", "Ponction sans difficulté"}});
         Form5* f = openCouple(2);
         f->resize(f->sizeHint());
