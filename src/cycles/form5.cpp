@@ -1,6 +1,7 @@
 #include "cycles/form5.h"
 
 #include "app/form4.h"
+#include "cycles/fiche.h"
 #include "cycles/form6.h"
 #include "cycles/sheetfields.h"
 #include "data/globals.h"
@@ -352,10 +353,7 @@ void Form5::Aide_Click() { platform::showHelp(platform::HelpContext, 70); }
 // user was working on is closed.
 void Form5::CmdOuvrXls_Click()
 {
-    QString dir = platform::getSetting(data::kSettingsApp, data::kSettingsSection, QStringLiteral("CheminXls"));
-    if (dir.isEmpty())
-        dir = platform::programDir();
-    const QString path = QDir(dir).filePath(ui->LblXls->text());
+    const QString path = cycles::workbookPath(ui->LblXls->text());
     const QString notFound = QStringLiteral("Fichier ") + path + QStringLiteral(" introuvable");
     if (!QFileInfo(path).isFile()) {
         platform::notice(notFound);

@@ -1,4 +1,5 @@
 // The cycle sheet window: load, display, browsing, save, delete, close, workbook and the way to the follow-up.
+#include "cycles/fiche.h"
 #include "cycles/form6.h"
 #include "data/database.h"
 #include "data/globals.h"
@@ -460,6 +461,13 @@ private slots:
         QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
         QCOMPARE(env->messages.texts(), QStringList{"Fichier " + missing + " introuvable"});
         QVERIFY(fake->log().isEmpty()); // no spreadsheet started for nothing
+        // An emptied setting means the program directory, where the creation window saved too.
+        env->setSetting(QStringLiteral("CheminXls"), QString());
+        env->messages.clear();
+        QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
+        QCOMPARE(env->messages.texts(), QStringList{"Fichier " + platform::programFile("Pas de Fiche stim") + " introuvable"});
+        QCOMPARE(cycles::workbookPath(QStringLiteral("x.xls")), platform::programFile(QStringLiteral("x.xls")));
+        env->setSetting(QStringLiteral("CheminXls"), env->workbookDir());
 
         QTest::mouseClick(f->ui->Command3, Qt::LeftButton);
         const QString path = env->workbookDir() + QStringLiteral("/MARTICl1_38426.xls");
