@@ -8,12 +8,23 @@ namespace admin {
 
 namespace {
 
-// The real path when the folder exists, else the cleaned absolute one; with a trailing separator so that
-// "/a/xls" is not taken as lying inside "/a/x".
+// The real path of the folder, or of its nearest existing parent followed by the missing part, so that a
+// folder not made yet is still seen inside another when reached through a link; with a trailing separator so
+// that "/a/xls" is not taken as lying inside "/a/x".
 QString folderKey(const QString& path)
 {
-    const QFileInfo info(path);
-    QString p = info.exists() ? info.canonicalFilePath() : QDir::cleanPath(info.absoluteFilePath());
+    QString existing = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    QString missing;
+    while (!QFileInfo::exists(existing)) {
+        const qsizetype cut = existing.lastIndexOf(QLatin1Char('/'));
+        if (cut <= 0) {
+            existing = QStringLiteral("/");
+            break;
+        }
+        missing.prepend(existing.mid(cut));
+        existing.truncate(cut);
+    }
+    QString p = QFileInfo(existing).canonicalFilePath() + missing;
     if (!p.endsWith(QLatin1Char('/')))
         p += QLatin1Char('/');
     return p;

@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QScreen>
 #include <QStandardPaths>
 
 Form21::FolderChooser Form21::folderChooser;
@@ -61,7 +62,11 @@ void Form21::Form_Load()
     ui->CmdSauve->setText(QStringLiteral("Sauvegarder tout le repertoire : \n%1\nvers\n%2").arg(m_workbookDir, backupDir));
     ui->CmdRestaure->setText(
         QStringLiteral("Restaurer les fichiers sauvegardés dans %1 vers %2").arg(backupDir, m_workbookDir));
-    adjustSize(); // the captions hold whole paths
+    // The captions hold whole paths, and the restore caption is one line: adjustSize() alone stops at two
+    // thirds of the screen and would clip it.
+    adjustSize();
+    if (const QScreen* screen = this->screen())
+        resize(qMin(sizeHint().width(), screen->availableGeometry().width()), height());
 }
 
 void Form21::Form_Unload(bool&)

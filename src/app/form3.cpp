@@ -7,7 +7,6 @@
 #include "ui_form4.h"
 
 #include <QPushButton>
-#include <sqlite3.h>
 
 using data::DbError;
 using platform::forms;
@@ -43,7 +42,6 @@ void Form3::Form_Load()
             forms().unload(this);
             return;
         }
-        m_db = data::BASE_DOSSIERS;
         m_rs = data::RS_DOSSIERS;
         AFFICHEMOD();
     } catch (const DbError& e) {
@@ -65,8 +63,6 @@ void Form3::Command2_Click()
         writeColumns(*m_rs);
         if (platform::askYesNo(QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?"))) {
             m_rs->Update();
-            if (sqlite3_changes(m_db->handle()) == 0)
-                throw DbError(DbError::RecordDeleted, QStringLiteral("Le dossier a été supprimé depuis un autre poste."));
             platform::notice(QStringLiteral("Fiche courante modifiée"));
         } else {
             m_rs->CancelUpdate();

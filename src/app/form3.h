@@ -22,9 +22,10 @@ public:
     void Command3_Click(); // quit
 
     std::unique_ptr<Ui::Form3> ui;
+    // The couple number the window was loaded for.
+    QString numero() const { return m_numero; }
 
 private:
     QString m_numero; // the couple number captioned in the main window at the load
-    std::shared_ptr<data::Database> m_db;
     std::shared_ptr<data::Recordset> m_rs; // stands on the dossier's row
 };

@@ -268,6 +268,10 @@ void Form4::CmdModifie_Click()
 {
     if (ui->NumLbl->text().isEmpty())
         return;
+    // Left open for another couple: load it afresh for the couple shown now.
+    if (Form3* open = forms().find<Form3>(); open && open->numero() != ui->NumLbl->text())
+        if (!forms().unload(open))
+            return;
     forms().show<Form3>();
 }
 

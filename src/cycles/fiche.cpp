@@ -34,8 +34,10 @@ QString workbookFileName(const QString& surname, const QString& firstName, const
 
 QString workbookDir()
 {
-    return platform::getSetting(data::kSettingsApp, data::kSettingsSection, QStringLiteral("CheminXls"),
-                                platform::programDir());
+    // An empty setting means the program directory too, never the root of the disk.
+    const QString dir =
+        platform::getSetting(data::kSettingsApp, data::kSettingsSection, QStringLiteral("CheminXls")).trimmed();
+    return dir.isEmpty() ? platform::programDir() : dir;
 }
 
 QString workbookPath(const QString& fileName)

@@ -24,8 +24,8 @@ int nextSheetNumber(const std::shared_ptr<data::Database>& db, int couple);
 QString workbookFileName(const QString& surname, const QString& firstName, const QString& sheet,
                          const QDate& day);
 
-// The workbook directory (setting CheminXls, read at each use; the program directory when unset) and a
-// file in it.
+// The workbook directory (setting CheminXls, read at each use; the program directory when unset or empty) and
+// a file in it. The creation window saves there and the cycle sheet window opens from there.
 QString workbookDir();
 QString workbookPath(const QString& fileName);
 

@@ -1,6 +1,7 @@
 #include "cycles/form5.h"
 
 #include "app/form4.h"
+#include "cycles/fiche.h"
 #include "cycles/form6.h"
 #include "cycles/sheetfields.h"
 #include "data/globals.h"
@@ -11,6 +12,7 @@
 #include "platform/settings.h"
 #include "pregnancy/form30.h"
 #include "workup/form11.h"
+#include "workup/stale.h"
 
 #include "ui_form4.h"
 #include "ui_form5.h"
@@ -155,8 +157,8 @@ void Form5::checkExams()
             return;
         }
         ui->Label5->setText(rs->text(QStringLiteral("Diag")));
-        const QString warning = sheet::staleExamWarning(
-            [&rs](const QString& column) { return rs->text(column); }, platform::today());
+        const QString warning =
+            workup::staleExamWarning([&rs](const QString& column) { return rs->text(column); }, true);
         if (!warning.isEmpty()) {
             ui->Label30->setText(warning);
             ui->Label30->setVisible(true);
@@ -351,10 +353,7 @@ void Form5::Aide_Click() { platform::showHelp(platform::HelpContext, 70); }
 // user was working on is closed.
 void Form5::CmdOuvrXls_Click()
 {
-    QString dir = platform::getSetting(data::kSettingsApp, data::kSettingsSection, QStringLiteral("CheminXls"));
-    if (dir.isEmpty())
-        dir = platform::programDir();
-    const QString path = QDir(dir).filePath(ui->LblXls->text());
+    const QString path = cycles::workbookPath(ui->LblXls->text());
     const QString notFound = QStringLiteral("Fichier ") + path + QStringLiteral(" introuvable");
     if (!QFileInfo(path).isFile()) {
         platform::notice(notFound);
@@ -362,7 +361,7 @@ void Form5::CmdOuvrXls_Click()
     }
     office::Spreadsheet& engine = office::spreadsheet();
     if (m_app.hasWorkbook() && m_appPath == path && engine.isOpen(m_app.document())) {
-        platform::notice(QStringLiteral("Le classeur ") + path + QStringLiteral(" est déjà ouvert dans le tableur."));
+        engine.bringToFront(m_app.document()); // its unsaved edits stay
         return;
     }
     const office::Spreadsheet::Opened opened = engine.open(path);

@@ -8,6 +8,7 @@
 #include "platform/help.h"
 #include "platform/messages.h"
 #include "workup/form11.h"
+#include "workup/stale.h"
 
 #include "ui_form4.h"
 #include "ui_form6.h"
@@ -151,35 +152,20 @@ void Form6::reopenDatabase()
     m_db = data::Database::open(data::CHEMIN_BASE);
 }
 
-// Warns when the couple's work-up is stale: spermogram over 92 days, any laboratory date over 365 days. A
-// failure here only skips the warning.
+// Warns when the couple's work-up is stale; a spermogram without a date does not warn here. A failure only
+// skips the warning.
 void Form6::checkExamDates()
 {
-    static const QStringList labDates = {
-        QStringLiteral("DTGENF"), QStringLiteral("DTBWF"),  QStringLiteral("DTHIVF"), QStringLiteral("DTHBF"),
-        QStringLiteral("DTHCF"),  QStringLiteral("DTTOXOF"), QStringLiteral("DTRUBF"), QStringLiteral("DTHF"),
-        QStringLiteral("DTGENM"), QStringLiteral("DTBWM"),  QStringLiteral("DTHIVM"), QStringLiteral("DTHBM"),
-        QStringLiteral("DTHCM")};
     try {
         auto rs = m_db->OpenRecordset(QStringLiteral("SELECT*FROM EXAMENS"));
         rs->FindFirst(QStringLiteral("Numero=") + QString::number(m_couple));
         if (rs->NoMatch())
             return;
-        const QDate today = platform::today();
-        const auto olderThan = [&](const QString& column, qint64 days) {
-            const auto date = platform::parseDate(rs->text(column));
-            return date && date->daysTo(today) > days;
-        };
-        if (olderThan(QStringLiteral("DTSPERMO"), 92)) {
-            ui->Label30->setText(QStringLiteral("Dossier non à jour (Dernier spermogramme, plus de 3 mois)"));
+        const QString warning =
+            workup::staleExamWarning([&rs](const QString& column) { return rs->text(column); }, false);
+        if (!warning.isEmpty()) {
+            ui->Label30->setText(warning);
             ui->Label30->setVisible(true);
-        }
-        for (const QString& column : labDates) {
-            if (olderThan(column, 365)) {
-                ui->Label30->setText(QStringLiteral("Dossier non à jour (examens de labo non à jour)"));
-                ui->Label30->setVisible(true);
-                break;
-            }
         }
     } catch (const data::DbError&) {
     }

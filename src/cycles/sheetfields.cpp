@@ -78,25 +78,4 @@ void setControlValue(const Field& field, const QVariant& value)
     }
 }
 
-QString staleExamWarning(const std::function<QString(const QString& column)>& column, const QDate& today)
-{
-    static const char* const laboratory[] = {"DTGENF", "DTBWF", "DTHIVF", "DTHBF",   "DTHCF", "DTTOXOF", "DTRUBF",
-                                             "DTHF",   "DTGENM", "DTBWM", "DTHIVM", "DTHBM", "DTHCM"};
-    // Days from the date to today, none when the column holds no date.
-    auto age = [&](const char* name) -> std::optional<qint64> {
-        const auto date = platform::parseDate(column(QString::fromLatin1(name)));
-        return date ? std::optional<qint64>(date->daysTo(today)) : std::nullopt;
-    };
-    QString warning;
-    const auto spermo = age("DTSPERMO");
-    if (!spermo || *spermo > 92)
-        warning = QStringLiteral("Dossier non à jour (Dernier spermogramme, plus de 3 mois)");
-    for (const char* name : laboratory) {
-        const auto days = age(name);
-        if (days && *days > 365)
-            return QStringLiteral("Dossier non à jour (examens de labo non à jour)");
-    }
-    return warning;
-}
-
 } // namespace sheet

@@ -1,12 +1,10 @@
 #pragma once
 #include "platform/controls.h"
 // The cycle sheet window's controls paired with their FICHE columns (in the order a save writes them), how a
-// column's value goes into its control and back, and the up-to-date rule on the couple's exams.
-#include <QDate>
+// column's value goes into its control and back.
 #include <QList>
 #include <QString>
 #include <QVariant>
-#include <functional>
 
 class QWidget;
 namespace Ui {
@@ -36,9 +34,5 @@ using platform::setControlText;
 // The value to store for a field, and a stored value (Null included) shown in its control.
 QVariant controlValue(const Field& field);
 void setControlValue(const Field& field, const QVariant& value);
-
-// "Dossier non à jour (...)" when an exam is out of date on "today", empty otherwise. "column" gives the text of
-// an EXAMENS column of the couple's row.
-QString staleExamWarning(const std::function<QString(const QString& column)>& column, const QDate& today);
 
 } // namespace sheet

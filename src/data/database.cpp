@@ -449,6 +449,9 @@ void Recordset::Update()
         sqlite3_bind_int64(st.get(), i, m_keys[size_t(m_pos)]);
         st.step(h);
         m_rowLoaded = false;
+        // The row went meanwhile (another workstation): nothing was stored, and the edit stays pending.
+        if (sqlite3_changes(h) == 0)
+            throw DbError(DbError::RecordDeleted, QStringLiteral("Enregistrement supprimé"));
     }
     m_pending.clear();
     m_editMode = EditMode::None;

@@ -5,6 +5,7 @@
 #include "platform/conversions.h"
 
 #include <QDate>
+#include <QFile>
 #include <QFileInfo>
 #include <sqlite3.h>
 
@@ -218,6 +219,9 @@ QString createDatabase(const QString& path, bool demo)
             failure = e.message();
         }
     }
+    // A half-made file would only stand in the way of the next attempt, which never overwrites.
+    if (!failure.isEmpty())
+        QFile::remove(path);
     return failure;
 }
 

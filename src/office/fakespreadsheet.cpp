@@ -23,6 +23,7 @@ QStringList FakeSpreadsheet::log() const
         case Call::Op::Open: lines << QStringLiteral("open ") + c.path; break;
         case Call::Op::Write: lines << QStringLiteral("write %1 %2").arg(c.address, c.value.describe()); break;
         case Call::Op::Save: lines << QStringLiteral("save ") + c.path; break;
+        case Call::Op::Front: lines << QStringLiteral("front %1").arg(c.document); break;
         case Call::Op::Close: lines << QStringLiteral("close %1").arg(c.document); break;
         case Call::Op::CloseAll: lines << QStringLiteral("closeAll"); break;
         case Call::Op::Quit: lines << QStringLiteral("quit"); break;

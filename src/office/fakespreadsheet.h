@@ -14,9 +14,9 @@ namespace office {
 class FakeSpreadsheet final : public Spreadsheet {
 public:
     struct Call {
-        enum class Op { Open, Write, Save, Close, CloseAll, Quit };
+        enum class Op { Open, Write, Save, Front, Close, CloseAll, Quit };
         Op op;
-        int document = 0;  // Open (0 when it failed), Write, Save, Close
+        int document = 0;  // Open (0 when it failed), Write, Save, Front, Close
         QString path;      // Open, Save
         QString address;   // Write
         CellValue value;   // Write
@@ -34,7 +34,7 @@ public:
     void userCloses(int document) { m_open.remove(document); }
 
     const QList<Call>& calls() const { return m_calls; }
-    // One line per call: open /p/temp.xls, write A3 text "X", save /p/f.xls, close 1, closeAll, quit.
+    // One line per call: open /p/temp.xls, write A3 text "X", save /p/f.xls, front 1, close 1, closeAll, quit.
     QStringList log() const;
     // The cells written into a document, "address=value description" in order.
     QStringList writes(int document) const;
@@ -45,6 +45,7 @@ public:
     bool isOpen(int document) override { return m_open.contains(document); }
     bool writeCell(int document, const QString& address, const CellValue& value) override;
     bool save(int document, const QString& path) override;
+    void bringToFront(int document) override { m_calls.append({Call::Op::Front, document, {}, {}, {}}); }
     void close(int document) override;
     void closeAll() override;
     void quit() override;

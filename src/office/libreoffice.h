@@ -43,6 +43,7 @@ public:
     bool isOpen(int document) override;
     bool writeCell(int document, const QString& address, const CellValue& value) override;
     bool save(int document, const QString& path) override;
+    void bringToFront(int document) override;
     void close(int document) override;
     void closeAll() override;
     void quit() override;

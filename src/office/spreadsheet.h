@@ -68,6 +68,8 @@ public:
     // Stores the document under the path in the legacy Excel format (.xls), replacing any file there.
     // Asking about an existing file is the caller's business.
     virtual bool save(int document, const QString& path) = 0;
+    // Brings the document's window in front of the others; nothing when it is hidden or gone.
+    virtual void bringToFront(int /*document*/) {}
     // Closes the document without saving and without a question.
     virtual void close(int document) = 0;
     // Closes every document of this engine without saving and without a question.

@@ -26,4 +26,16 @@ const QStringList& labDateColumns()
     return cols;
 }
 
+QString staleExamWarning(const std::function<QString(const QString& column)>& column, bool missingSpermogramWarns)
+{
+    const QString spermogram = column(QStringLiteral("DTSPERMO"));
+    QString warning;
+    if (isStaleDate(spermogram, kSpermDateLimitDays) || (missingSpermogramWarns && !dateAgeDays(spermogram)))
+        warning = QStringLiteral("Dossier non à jour (Dernier spermogramme, plus de 3 mois)");
+    for (const QString& name : labDateColumns())
+        if (isStaleDate(column(name), kExamDateLimitDays))
+            return QStringLiteral("Dossier non à jour (examens de labo non à jour)");
+    return warning;
+}
+
 } // namespace workup

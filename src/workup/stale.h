@@ -3,6 +3,7 @@
 // three months. A date exactly at the limit, or in the future, is not stale.
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace workup {
@@ -18,5 +19,10 @@ bool isStaleDate(const QString& text, int limitDays);
 
 // The thirteen laboratory date columns of EXAMENS that the cycle windows judge (the spermogram apart).
 const QStringList& labDateColumns();
+
+// The cycle windows' "Dossier non à jour (...)" caption for the couple's EXAMENS row ("column" gives the text of
+// one of its columns), empty when the work-up is recent enough. A laboratory date wins over the spermogram. A
+// spermogram without a date warns only where missingSpermogramWarns (the cycle sheet window).
+QString staleExamWarning(const std::function<QString(const QString& column)>& column, bool missingSpermogramWarns);
 
 } // namespace workup

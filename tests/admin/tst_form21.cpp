@@ -254,6 +254,9 @@ private slots:
         QVERIFY(admin::foldersOverlap(env->path("a/b/new"), env->path("a")));
         QVERIFY(!admin::foldersOverlap(env->path("a"), env->path("ab")));
         QVERIFY(!admin::foldersOverlap(env->path("a/b"), env->path("a/c")));
+        // A backup folder not made yet, named through a link to the workbooks' parent.
+        QVERIFY(QFile::link(env->path("a"), env->path("lien")));
+        QVERIFY(admin::foldersOverlap(env->path("a/b"), env->path("lien/b/sauve/neuf")));
     }
 
     void aboutBox()

@@ -183,6 +183,10 @@ private slots:
         QCOMPARE(w->box("NomTxt")->text(), QString("MARTIN"));
         QCOMPARE(w->box("VilleTxt")->text(), QString("PAU"));
         QCOMPARE(w->box("NeeTxt")->text(), QString("12/03/75"));
+        // Opened again while the main window shows another couple: the window follows that couple.
+        QCOMPARE(openModify("ARNAUD")->box("NomTxt")->text(), QString("ARNAUD"));
+        w = openModify("MARTIN");
+        QCOMPARE(w->box("NomTxt")->text(), QString("MARTIN"));
 
         w->box("Tel1Txt")->setText("05 59 00");
         env.messages.answerYes();

@@ -1,4 +1,5 @@
 // The cycle sheet window: load, display, browsing, save, delete, close, workbook and the way to the follow-up.
+#include "cycles/fiche.h"
 #include "cycles/form6.h"
 #include "data/database.h"
 #include "data/globals.h"
@@ -461,6 +462,13 @@ private slots:
         QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
         QCOMPARE(env->messages.texts(), QStringList{"Fichier " + missing + " introuvable"});
         QVERIFY(fake->log().isEmpty()); // no spreadsheet started for nothing
+        // An emptied setting means the program directory, where the creation window saved too.
+        env->setSetting(QStringLiteral("CheminXls"), QString());
+        env->messages.clear();
+        QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
+        QCOMPARE(env->messages.texts(), QStringList{"Fichier " + platform::programFile("Pas de Fiche stim") + " introuvable"});
+        QCOMPARE(cycles::workbookPath(QStringLiteral("x.xls")), platform::programFile(QStringLiteral("x.xls")));
+        env->setSetting(QStringLiteral("CheminXls"), env->workbookDir());
 
         QTest::mouseClick(f->ui->Command3, Qt::LeftButton);
         const QString path = env->workbookDir() + QStringLiteral("/MARTICl1_38426.xls");
@@ -470,15 +478,15 @@ private slots:
         env->messages.clear();
         QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
         QCOMPARE(fake->log(), QStringList{"open " + path});
-        // Open again: the workbook and its edits stay; nothing is closed.
+        // Open again: the workbook and its edits stay and come to the front; nothing is closed.
         QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
-        QCOMPARE(fake->log(), QStringList{"open " + path});
-        QCOMPARE(env->messages.texts(), QStringList{"Le classeur " + path + " est déjà ouvert dans le tableur."});
+        QCOMPARE(fake->log(), QStringList({"open " + path, "front 1"}));
+        QVERIFY(env->messages.boxes.isEmpty());
         QCOMPARE(fake->openDocuments().size(), 1);
         // Closed by the user meanwhile: opened again.
         fake->userCloses(fake->openDocuments().first());
         QTest::mouseClick(f->ui->CmdOuvrXls, Qt::LeftButton);
-        QCOMPARE(fake->log().size(), 2);
+        QCOMPARE(fake->log().size(), 3);
 
         env->messages.clear();
         fake->setAvailable(false);
@@ -562,6 +570,10 @@ private slots:
 
     void layoutByEye()
     {
+        QVariantMap exams = recentExams();
+        exams.insert("DTHCM", daysAgo(400)); // the longest warning
+        exams.insert("Diag", QStringLiteral("Infertilité tubaire bilatérale, endométriose stade II"));
+        addExams(env->dbPath(), 2, exams);
         addSheet(env->dbPath(), 2, 1, {{"COMMENT", "Ponction sans difficulté"}});
         Form5* f = openCouple(2);
         f->resize(f->sizeHint());

@@ -5,7 +5,9 @@
 #include "platform/settings.h"
 #include "support/testenv.h"
 
+#include <QFile>
 #include <QLineEdit>
+#include <QSettings>
 #include <QTest>
 
 using namespace platform;
@@ -73,6 +75,19 @@ private slots:
         QCOMPARE(getSetting("talvenor", "folivex", "sauve"), QString("/tmp/x"));
         QCOMPARE(getSetting("TALVENOR", "FOLIVEX", "ABSENT", "def"), QString("def"));
         QCOMPARE(getSetting("TALVENOR", "FOLIVEX", "CHEMIN"), env.dbPath());
+
+        // A file written by hand, in its own spelling, with a comma in a path.
+        const QString hand = env.path("hand.ini");
+        QFile f(hand);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[Talvenor_Folivex]\nChemin=/srv/Dr Martin, Pau/INDUCTION.mdb\nCheminXls=/srv/xls\n");
+        f.close();
+        setSettingsFile(hand);
+        QCOMPARE(getSetting("TALVENOR", "FOLIVEX", "CHEMIN"), QString("/srv/Dr Martin, Pau/INDUCTION.mdb"));
+        QCOMPARE(getSetting("TALVENOR", "FOLIVEX", "CheminXls"), QString("/srv/xls"));
+        saveSetting("Talvenor", "FOLIVEX", "CHEMINXLS", "/srv/new");
+        QCOMPARE(getSetting("TALVENOR", "FOLIVEX", "CheminXls"), QString("/srv/new"));
+        QCOMPARE(QSettings(hand, QSettings::IniFormat).allKeys().size(), 2); // one value per key
     }
 
     void keyFilters()

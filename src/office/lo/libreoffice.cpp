@@ -605,6 +605,19 @@ bool LibreOfficeSpreadsheet::save(int document, const QString& path)
     }
 }
 
+void LibreOfficeSpreadsheet::bringToFront(int document)
+{
+    const Reference<frame::XModel> model = d->model(document);
+    if (!d->visible || !model.is())
+        return;
+    try {
+        Reference<awt::XTopWindow> top(model->getCurrentController()->getFrame()->getContainerWindow(), UNO_QUERY);
+        if (top.is())
+            top->toFront();
+    } catch (const uno::Exception&) {
+    }
+}
+
 void LibreOfficeSpreadsheet::close(int document)
 {
     closeModel(d->model(document));
