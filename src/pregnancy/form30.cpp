@@ -4,6 +4,7 @@
 #include "data/globals.h"
 #include "platform/environment.h"
 #include "platform/messages.h"
+#include "platform/scrollable.h"
 #include "platform/settings.h"
 #include "pregnancy/record.h"
 #include "pregnancy/registry.h"
@@ -78,6 +79,7 @@ bool onSheetRow(qint64 sheet)
 Form30::Form30() : ui(std::make_unique<Ui::Form30>())
 {
     ui->setupUi(this);
+    platform::makeScrollable(this);
     // Designer lists only offer values: every combo starts with an empty edit text.
     for (QComboBox* combo : findChildren<QComboBox*>()) {
         combo->setCurrentIndex(-1);

@@ -9,6 +9,7 @@
 #include "platform/help.h"
 #include "platform/keyfilter.h"
 #include "platform/messages.h"
+#include "platform/scrollable.h"
 #include "workup/score.h"
 #include "workup/stale.h"
 
@@ -73,6 +74,7 @@ bool isValidationReason(Qt::FocusReason reason)
 Form7::Form7() : ui(std::make_unique<Ui::Form7>())
 {
     ui->setupUi(this);
+    platform::makeScrollable(this);
     for (const char* name : kExamControls)
         m_examControls << findChild<QWidget*>(QLatin1String(name));
     Q_ASSERT(!m_examControls.contains(nullptr) && m_examControls.size() == data::examColumns().size());
