@@ -9,6 +9,7 @@
 #include "platform/environment.h"
 #include "platform/help.h"
 #include "platform/messages.h"
+#include "platform/scrollable.h"
 #include "platform/settings.h"
 #include "pregnancy/form30.h"
 #include "workup/form11.h"
@@ -58,6 +59,7 @@ Form5::Form5() : ui(std::make_unique<Ui::Form5>())
     bar->addAction(ui->reserve);
     bar->addAction(ui->Aide);
     layout()->setMenuBar(bar);
+    platform::makeScrollable(this);
 
     connect(ui->Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form5::Command2_Click);

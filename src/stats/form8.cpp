@@ -4,6 +4,7 @@
 #include "platform/conversions.h"
 #include "platform/help.h"
 #include "platform/messages.h"
+#include "platform/scrollable.h"
 #include "stats/activity.h"
 #include "ui_form8.h"
 
@@ -26,6 +27,7 @@ void reportDbError(const data::DbError& e)
 Form8::Form8() : ui(std::make_unique<Ui::Form8>())
 {
     ui->setupUi(this);
+    platform::makeScrollable(this);
     ui->Command2->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->Command3->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
     connect(ui->Aide, &QAction::triggered, this, &Form8::Aide_Click);
