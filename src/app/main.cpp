@@ -1,7 +1,6 @@
 #include "app/form0.h"
+#include "platform/application.h"
 #include "platform/forms.h"
-
-#include <QApplication>
 
 #ifdef FOLIVEX_HAVE_LO
 #include "office/libreoffice.h"
@@ -9,7 +8,7 @@
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    platform::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("FOLIVEX"));
     // The program ends through the main window (Quitter, its close box), never because a window closed: the
     // backup path closes the main window while the program goes on.

@@ -1,0 +1,23 @@
+#include "platform/application.h"
+
+#include "data/database.h"
+#include "platform/messages.h"
+
+namespace platform {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const data::DbError& e) {
+        notice(QStringLiteral("L'opération n'a pas pu aboutir : la base de données a refusé la demande.\n%1")
+                   .arg(e.message()));
+    } catch (const std::exception& e) {
+        notice(QStringLiteral("L'opération n'a pas pu aboutir : erreur inattendue.\n%1").arg(QString::fromLocal8Bit(e.what())));
+    }
+    return false;
+}
+
+} // namespace platform
