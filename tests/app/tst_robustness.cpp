@@ -14,12 +14,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTest>
 
 #include <sqlite3.h>
@@ -36,6 +38,8 @@ public:
     {
         using platform::MsgResult;
         ++asked;
+        if (trace)
+            fprintf(stderr, "  box: %s\n", qPrintable(QString(r.text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
         switch (r.buttons) {
         case platform::MsgButtons::Ok: return MsgResult::Ok;
         case platform::MsgButtons::OkCancel: return m_rng.bounded(2) ? MsgResult::Ok : MsgResult::Cancel;
@@ -48,6 +52,7 @@ public:
         return MsgResult::Ok;
     }
     int asked = 0;
+    const bool trace = qEnvironmentVariableIsSet("FOLIVEX_MONKEY_TRACE");
 
 private:
     QRandomGenerator& m_rng;
@@ -140,7 +145,10 @@ public:
         for (int i = 0; i < n; ++i)
             s += chars[rng.bounded(int(chars.size()))];
         // Dates and numbers the windows take, so the typing also reaches the paths past the checks.
-        switch (rng.bounded(6)) {
+        static const QString names[] = {QStringLiteral("mar"), QStringLiteral("dup"), QStringLiteral("d'a"),
+                                        QStringLiteral("Ét"), QStringLiteral("z"), QStringLiteral("le")};
+        switch (rng.bounded(7)) {
+        case 2: return names[rng.bounded(6)]; // the demo names, so searches find couples
         case 0: return QStringLiteral("%1/%2/%3").arg(rng.bounded(1, 32)).arg(rng.bounded(1, 13)).arg(rng.bounded(0, 2006));
         case 1: return QString::number(rng.bounded(0, 40));
         default: return s;
@@ -224,7 +232,14 @@ public:
     void step()
     {
         const auto windows = openWindows();
+        // Users work mostly in the window that came up last; the others get the rest of the clicks.
+        for (auto* w : windows)
+            if (!m_seen.contains(w))
+                m_recent = w;
+        m_seen = QSet<platform::Form*>(windows.begin(), windows.end());
         platform::Form* window = pick(windows);
+        if (m_recent && windows.contains(m_recent) && rng.bounded(2))
+            window = m_recent;
         if (!window) {
             // Every window hidden with the program still running: the user has nothing left to click.
             qWarning("no window open after: %s", qPrintable(trail.join(QStringLiteral(" | "))));
@@ -240,10 +255,16 @@ public:
         else if (r < 97)
             press(window);
         else {
+            if (qobject_cast<Form4*>(window) && rng.bounded(3))
+                return; // ending the program is rarer than leaving a window
             note(QStringLiteral("close %1").arg(window->metaObject()->className()));
             window->close();
         }
     }
+
+private:
+    QSet<platform::Form*> m_seen;  // compared by address only, never dereferenced
+    platform::Form* m_recent = nullptr;
 };
 
 } // namespace
@@ -283,6 +304,12 @@ private slots:
         platform::setMessageService(&messages);
         HarmlessPrinters printers(monkey.rng, env.path(QStringLiteral("report.pdf")));
         report::setPrinterService(&printers);
+        // Stand-in templates, so the new sheets reach their workbooks (the fake spreadsheet never reads them).
+        for (int n = 1; n <= 10; ++n) {
+            QFile t(env.programDir() + QStringLiteral("/Folivex%1.xls").arg(n, 2, 10, QLatin1Char('0')));
+            QVERIFY(t.open(QIODevice::WriteOnly));
+            t.write("template");
+        }
         const QString backupDir = env.path(QStringLiteral("backup"));
         QDir().mkpath(backupDir);
         Form21::folderChooser = [&](QWidget*, const QString&) {
