@@ -364,6 +364,9 @@ private slots:
             try {
                 monkey.step();
                 forms().flush();
+                // What an event loop would deliver (layouts, repaints): left queued, thousands of steps make
+                // every widget's destruction scan an ever longer queue.
+                QCoreApplication::sendPostedEvents();
             } catch (const std::exception& e) {
                 failure = QStringLiteral("exception: ") + QString::fromUtf8(e.what());
             } catch (...) {
