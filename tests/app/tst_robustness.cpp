@@ -16,6 +16,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPrinter>
 #include <QPushButton>
@@ -228,7 +229,30 @@ public:
         QTest::keyClick(w, k);
     }
 
-    // One step on a random open window; false when the program ended (the main window was closed).
+    // A double click on a list row or a text box (lists pick their item, date boxes copy dates).
+    void doubleClick(platform::Form* window)
+    {
+        QList<QWidget*> targets;
+        for (auto* l : window->findChildren<QListWidget*>())
+            if (usable(l) && l->count() > 0)
+                targets.append(l);
+        for (auto* e : window->findChildren<QLineEdit*>())
+            if (usable(e))
+                targets.append(e);
+        QWidget* t = pick(targets);
+        if (!t)
+            return;
+        note(QStringLiteral("double click %1.%2").arg(window->metaObject()->className(), t->objectName()));
+        if (auto* l = qobject_cast<QListWidget*>(t)) {
+            QListWidgetItem* item = l->item(int(rng.bounded(l->count())));
+            l->scrollToItem(item);
+            QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(item).center());
+        } else {
+            QTest::mouseDClick(t, Qt::LeftButton);
+        }
+    }
+
+    // One step on a random open window.
     void step()
     {
         const auto windows = openWindows();
@@ -250,8 +274,10 @@ public:
             click(window);
         else if (r < 85)
             type(window);
-        else if (r < 97)
+        else if (r < 93)
             press(window);
+        else if (r < 97)
+            doubleClick(window);
         else {
             if (qobject_cast<Form4*>(window) && rng.bounded(3))
                 return; // ending the program is rarer than leaving a window
