@@ -321,11 +321,12 @@ private slots:
     {
         QFETCH(quint32, seed);
         QFETCH(int, steps);
-        TestEnv env(true);
-        office::FakeSpreadsheet fake;
+        // Made before the environment, whose end unloads the windows left open: their unload may still ask.
         Monkey monkey(seed);
         RandomMessages messages(monkey.rng);
+        TestEnv env(true);
         platform::setMessageService(&messages);
+        office::FakeSpreadsheet fake;
         HarmlessPrinters printers(monkey.rng, env.path(QStringLiteral("report.pdf")));
         report::setPrinterService(&printers);
         // Stand-in templates, so the new sheets reach their workbooks (the fake spreadsheet never reads them).
