@@ -104,6 +104,23 @@ struct Sql {
 const char* const kOrphanSheets = "SELECT COUNT(*) FROM FICHE WHERE NUMERO NOT IN (SELECT numero FROM CIVILITES)";
 const char* const kOrphanExams = "SELECT COUNT(*) FROM EXAMENS WHERE NUMERO NOT IN (SELECT numero FROM CIVILITES)";
 
+// A real modal window would block the run: it is noted and closed from its own event loop, and the step fails.
+class ModalGuard final : public QObject {
+public:
+    QStringList opened;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        auto* w = qobject_cast<QWidget*>(o);
+        if (e->type() == QEvent::Show && w && w->isWindow() && w->isModal() && !qobject_cast<platform::Form*>(w)) {
+            opened << QString::fromLatin1(w->metaObject()->className());
+            QMetaObject::invokeMethod(w, &QWidget::close, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
 template <class T> bool usable(T* w) { return w->isVisible() && w->isEnabled(); }
 
 class Monkey {
@@ -357,6 +374,8 @@ private slots:
             QCOMPARE(sql.text(kOrphanExams), QString("0"));
         }
 
+        ModalGuard modals;
+        qApp->installEventFilter(&modals);
         forms().show<Form4>();
         const QString awayPath = env.dbPath() + QStringLiteral(".away");
         bool away = false;
@@ -403,6 +422,8 @@ private slots:
                 fprintf(stderr, "  slow: %lld ms\n", qint64(clock.elapsed()));
             if (failure.isEmpty() && clock.elapsed() > 5000)
                 failure = QStringLiteral("step took %1 ms").arg(clock.elapsed());
+            if (failure.isEmpty() && !modals.opened.isEmpty())
+                failure = QStringLiteral("a real modal window opened: ") + modals.opened.join(QLatin1String(", "));
             if (failure.isEmpty() && messages.asked - asked > 200)
                 failure = QStringLiteral("%1 boxes in one step").arg(messages.asked - asked);
             if (failure.isEmpty() && !away) {
