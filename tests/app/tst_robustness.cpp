@@ -121,6 +121,18 @@ protected:
     }
 };
 
+// What ends with the process: every window and the shared recordsets.
+void endProgram()
+{
+    forms().unloadAll();
+    forms().flush();
+    data::RS_DOSSIERS.reset();
+    data::BASE_DOSSIERS.reset();
+    data::RS_GROSS.reset();
+    data::BASE_GROSS.reset();
+    data::GROSS_EXISTE = false;
+}
+
 template <class T> bool usable(T* w) { return w->isVisible() && w->isEnabled(); }
 
 class Monkey {
@@ -388,12 +400,7 @@ private slots:
                     QVERIFY(QFile::rename(awayPath, env.dbPath()));
                     away = false;
                 }
-                forms().unloadAll();
-                data::RS_DOSSIERS.reset();
-                data::BASE_DOSSIERS.reset();
-                data::RS_GROSS.reset();
-                data::BASE_GROSS.reset();
-                data::GROSS_EXISTE = false;
+                endProgram();
                 ended = false;
                 forms().show<Form4>();
             }
@@ -435,14 +442,9 @@ private slots:
             if (!failure.isEmpty())
                 QFAIL(qPrintable(QStringLiteral("step %1: %2\n  after: %3").arg(i).arg(failure, monkey.trail.join("\n  "))));
         }
-        forms().unloadAll();
-        forms().flush();
+        endProgram();
         if (away)
             QVERIFY(QFile::rename(awayPath, env.dbPath()));
-        data::RS_DOSSIERS.reset();
-        data::BASE_DOSSIERS.reset();
-        data::RS_GROSS.reset();
-        data::BASE_GROSS.reset();
 
         Sql sql(env.dbPath());
         QVERIFY(sql.db);
