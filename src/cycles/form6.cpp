@@ -3,6 +3,7 @@
 #include "app/form4.h"
 #include "cycles/fiche.h"
 #include "data/globals.h"
+#include "data/schema.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
 #include "platform/help.h"
@@ -268,6 +269,12 @@ void Form6::CmdNouvFiche_Click()
         m_db = data::Database::open(data::CHEMIN_BASE);
         m_sql = QStringLiteral("SELECT*FROM FICHE ");
         m_rs = m_db->OpenRecordset(m_sql);
+        if (!data::coupleExists(*m_db, m_couple)) {
+            platform::notice(QStringLiteral("Le dossier n° ") + QString::number(m_couple) +
+                             QStringLiteral(" a été supprimé depuis l'ouverture de la fenêtre : la fiche n'est pas "
+                                            "enregistrée."));
+            return;
+        }
     } catch (const data::DbError& e) {
         platform::notice(QStringLiteral("La base de données ne peut pas être ouverte, la fiche n'est pas "
                                         "enregistrée :\n") + e.message());

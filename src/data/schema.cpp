@@ -11,6 +11,11 @@
 
 namespace data {
 
+bool coupleExists(Database& db, int numero)
+{
+    return !db.OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=") + QString::number(numero))->isEOF();
+}
+
 const QStringList& examColumns()
 {
     static const QStringList cols = {

@@ -146,6 +146,11 @@ void Form7::Command2_Click()
         if (!m_rs->NoMatch()) {
             m_rs->Edit();
         } else {
+            if (!data::coupleExists(*m_db, m_numero)) {
+                platform::notice(QStringLiteral("Ce dossier a été supprimé depuis l'ouverture de la fiche d'examens : "
+                                                "rien n'a été enregistré."));
+                return;
+            }
             m_rs->AddNew();
             m_rs->setField(QStringLiteral("numero"), double(m_numero));
         }

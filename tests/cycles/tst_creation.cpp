@@ -115,6 +115,7 @@ private slots:
     void saveRefusals();
     void existingWorkbookIsNotReplacedSilently();
     void sheetStaysWithTheLoadedCouple();
+    void coupleDeletedMeanwhileStoresNothing();
     void databaseFailureKeepsTheWindow();
     void quitAndHelp();
 };
@@ -489,6 +490,19 @@ void TstCreation::sheetStaysWithTheLoadedCouple()
     f.save(w, {true, true});
     QCOMPARE(f.sheets(first)->RecordCount(), 1);
     QCOMPARE(f.sheets(second)->RecordCount(), 0);
+}
+
+void TstCreation::coupleDeletedMeanwhileStoresNothing()
+{
+    Fixture f;
+    Form6* w = f.openMartin();
+    w->ui->CmbType->setEditText(QStringLiteral("FIV"));
+    f.db->exec(QStringLiteral("DELETE FROM CIVILITES WHERE numero=") + QString::number(f.martin));
+    f.save(w, {});
+    QVERIFY(f.env.messages.texts().last().contains(QStringLiteral("a été supprimé")));
+    QVERIFY(platform::forms().isLoaded<Form6>());
+    QCOMPARE(f.sheets(f.martin)->RecordCount(), 0);
+    QVERIFY(f.fake.log().filter(QStringLiteral("save ")).isEmpty());
 }
 
 void TstCreation::databaseFailureKeepsTheWindow()

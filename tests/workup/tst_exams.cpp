@@ -146,6 +146,19 @@ private slots:
         QCOMPARE(examRow(b)->text("NUM"), QString("55"));
     }
 
+    void coupleDeletedMeanwhileStoresNothing()
+    {
+        const int a = addCouple("ALPHA");
+        showCouple(a, "ALPHA", "20/06/1970");
+        workup::CmdExamens_Click();
+        c("TxtNum")->setText("40");
+        db->exec(QStringLiteral("DELETE FROM CIVILITES WHERE numero=%1").arg(a));
+        click("Command2");
+        QVERIFY(env->messages.texts().last().contains("a été supprimé"));
+        QVERIFY(examRow(a)->isEOF());
+        QVERIFY(platform::forms().isLoaded<Form7>());
+    }
+
     void fiftyValuesRoundTrip()
     {
         const int n = addCouple("GAMMA");

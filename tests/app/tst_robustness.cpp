@@ -1,0 +1,461 @@
+// An impatient user on the demo database: random clicks, menu commands, typing and keys over every window that
+// is open, random answers to every question. No step may crash, throw or hang, and the database must come out
+// whole. Set FOLIVEX_MONKEY_TRACE=1 to print every step (the seeds are fixed: a failure replays exactly).
+#include "admin/form21.h"
+#include "app/form4.h"
+#include "cycles/report.h"
+#include "data/globals.h"
+#include "office/fakespreadsheet.h"
+#include "platform/forms.h"
+#include "support/testenv.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using platform::forms;
+
+namespace {
+
+// Answers every question at random, from the suite's own generator.
+class RandomMessages final : public platform::MessageService {
+public:
+    explicit RandomMessages(QRandomGenerator& rng) : m_rng(rng) {}
+    platform::MsgResult show(const platform::MsgBoxRequest& r) override
+    {
+        using platform::MsgResult;
+        ++asked;
+        if (trace)
+            fprintf(stderr, "  box: %s\n", qPrintable(QString(r.text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        switch (r.buttons) {
+        case platform::MsgButtons::Ok: return MsgResult::Ok;
+        case platform::MsgButtons::OkCancel: return m_rng.bounded(2) ? MsgResult::Ok : MsgResult::Cancel;
+        case platform::MsgButtons::YesNo: return m_rng.bounded(2) ? MsgResult::Yes : MsgResult::No;
+        case platform::MsgButtons::YesNoCancel: {
+            const MsgResult all[] = {MsgResult::Yes, MsgResult::No, MsgResult::Cancel};
+            return all[m_rng.bounded(3)];
+        }
+        }
+        return MsgResult::Ok;
+    }
+    int asked = 0;
+    const bool trace = qEnvironmentVariableIsSet("FOLIVEX_MONKEY_TRACE");
+
+private:
+    QRandomGenerator& m_rng;
+};
+
+// Prints to PDF files in the test's folder, or finds no printer, or has its dialog cancelled.
+class HarmlessPrinters final : public report::PrinterService {
+public:
+    HarmlessPrinters(QRandomGenerator& rng, QString file) : m_rng(rng), m_file(std::move(file)) {}
+    std::unique_ptr<QPrinter> defaultPrinter() override
+    {
+        if (m_rng.bounded(4) == 0)
+            return nullptr;
+        auto p = std::make_unique<QPrinter>(QPrinter::ScreenResolution);
+        p->setOutputFormat(QPrinter::PdfFormat);
+        p->setOutputFileName(m_file);
+        return p;
+    }
+    bool choosePrinter(QPrinter&, QWidget*) override { return m_rng.bounded(2); }
+
+private:
+    QRandomGenerator& m_rng;
+    QString m_file;
+};
+
+struct Sql {
+    sqlite3* db = nullptr;
+    explicit Sql(const QString& path)
+    {
+        if (sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+            sqlite3_close(db);
+            db = nullptr;
+        }
+    }
+    ~Sql() { sqlite3_close(db); }
+    QString text(const char* sql) const
+    {
+        sqlite3_stmt* st = nullptr;
+        QString out = QStringLiteral("<error>");
+        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+            out = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        return out;
+    }
+};
+
+// Rows that lost their couple: a deleted couple takes its sheets and work-up with it.
+const char* const kOrphanSheets = "SELECT COUNT(*) FROM FICHE WHERE NUMERO NOT IN (SELECT numero FROM CIVILITES)";
+const char* const kOrphanExams = "SELECT COUNT(*) FROM EXAMENS WHERE NUMERO NOT IN (SELECT numero FROM CIVILITES)";
+
+// A real modal window would block the run: it is noted and closed from its own event loop, and the step fails.
+class ModalGuard final : public QObject {
+public:
+    QStringList opened;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        auto* w = qobject_cast<QWidget*>(o);
+        if (e->type() == QEvent::Show && w && w->isWindow() && w->isModal() && !qobject_cast<platform::Form*>(w)) {
+            opened << QString::fromLatin1(w->metaObject()->className());
+            QMetaObject::invokeMethod(w, &QWidget::close, Qt::QueuedConnection);
+        }
+        return false;
+    }
+};
+
+// What ends with the process: every window and the shared recordsets.
+void endProgram()
+{
+    forms().unloadAll();
+    forms().flush();
+    data::RS_DOSSIERS.reset();
+    data::BASE_DOSSIERS.reset();
+    data::RS_GROSS.reset();
+    data::BASE_GROSS.reset();
+    data::GROSS_EXISTE = false;
+}
+
+template <class T> bool usable(T* w) { return w->isVisible() && w->isEnabled(); }
+
+class Monkey {
+public:
+    explicit Monkey(quint32 seed) : rng(seed) {}
+
+    QRandomGenerator rng;
+    QStringList trail; // the last steps, told when one fails
+    bool trace = qEnvironmentVariableIsSet("FOLIVEX_MONKEY_TRACE");
+
+    void note(const QString& what)
+    {
+        trail.append(what);
+        if (trail.size() > 25)
+            trail.removeFirst();
+        if (trace)
+            fprintf(stderr, "%s\n", qPrintable(what));
+    }
+
+    static QList<platform::Form*> openWindows()
+    {
+        QList<platform::Form*> out;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* f = qobject_cast<platform::Form*>(w); f && f->isVisible() && !f->unloading())
+                out.append(f);
+        // Creation order is not stable between runs: sort by class so a seed replays the same way.
+        std::sort(out.begin(), out.end(), [](auto* a, auto* b) {
+            return qstrcmp(a->metaObject()->className(), b->metaObject()->className()) < 0;
+        });
+        return out;
+    }
+
+    template <class T> T* pick(const QList<T*>& list) { return list.isEmpty() ? nullptr : list[rng.bounded(int(list.size()))]; }
+
+    QString randomText()
+    {
+        static const QString chars = QStringLiteral("abcxyzMNO0123456789/,'éèçàÉ -");
+        const int n = int(rng.bounded(9)); // empty now and then
+        QString s;
+        for (int i = 0; i < n; ++i)
+            s += chars[rng.bounded(int(chars.size()))];
+        // Dates and numbers the windows take, so the typing also reaches the paths past the checks.
+        static const QString names[] = {QStringLiteral("mar"), QStringLiteral("dup"), QStringLiteral("d'a"),
+                                        QStringLiteral("Ét"), QStringLiteral("z"), QStringLiteral("le")};
+        switch (rng.bounded(7)) {
+        case 2: return names[rng.bounded(6)]; // the demo names, so searches find couples
+        case 0: return QStringLiteral("%1/%2/%3").arg(rng.bounded(1, 32)).arg(rng.bounded(1, 13)).arg(rng.bounded(0, 2006));
+        case 1: return QString::number(rng.bounded(0, 40));
+        default: return s;
+        }
+    }
+
+    static QString name(QObject* o)
+    {
+        QString n = o->objectName();
+        if (auto* a = qobject_cast<QAction*>(o))
+            n += QLatin1Char('[') + a->text() + QLatin1Char(']');
+        return n;
+    }
+
+    void click(platform::Form* window)
+    {
+        QList<QObject*> targets;
+        for (auto* b : window->findChildren<QAbstractButton*>())
+            if ((qobject_cast<QPushButton*>(b) || qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b))
+                && usable(b))
+                targets.append(b);
+        for (auto* a : window->findChildren<QAction*>())
+            if (a->isVisible() && a->isEnabled() && !a->menu() && !a->isSeparator() && !a->associatedObjects().isEmpty())
+                targets.append(a);
+        QObject* t = pick(targets);
+        if (!t)
+            return;
+        note(QStringLiteral("click %1.%2").arg(window->metaObject()->className(), name(t)));
+        if (auto* a = qobject_cast<QAction*>(t))
+            a->trigger();
+        else
+            static_cast<QAbstractButton*>(t)->click();
+    }
+
+    void type(platform::Form* window)
+    {
+        QList<QWidget*> boxes;
+        for (auto* e : window->findChildren<QLineEdit*>())
+            if (usable(e) && !e->isReadOnly() && !qobject_cast<QComboBox*>(e->parentWidget()))
+                boxes.append(e);
+        for (auto* c : window->findChildren<QComboBox*>())
+            if (usable(c))
+                boxes.append(c);
+        QWidget* box = pick(boxes);
+        if (!box)
+            return;
+        auto* combo = qobject_cast<QComboBox*>(box);
+        if (combo && (!combo->isEditable() || rng.bounded(3) == 0) && combo->count() > 0) {
+            const int i = int(rng.bounded(combo->count()));
+            note(QStringLiteral("choose %1.%2 #%3").arg(window->metaObject()->className(), box->objectName()).arg(i));
+            combo->setCurrentIndex(i);
+            return;
+        }
+        if (combo && !combo->isEditable())
+            return;
+        QLineEdit* edit = combo ? combo->lineEdit() : static_cast<QLineEdit*>(box);
+        const QString text = randomText();
+        note(QStringLiteral("type %1.%2 \"%3\"").arg(window->metaObject()->className(), box->objectName(), text));
+        box->setFocus();
+        if (rng.bounded(2))
+            edit->clear();
+        // Character by character as key events, so the boxes' key filters see them (keyClicks refuses accents).
+        for (const QChar c : text) {
+            QTest::sendKeyEvent(QTest::Press, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        }
+    }
+
+    void press(platform::Form* window)
+    {
+        QWidget* w = QApplication::focusWidget();
+        if (!w || w->window() != window || !usable(w))
+            return;
+        const Qt::Key keys[] = {Qt::Key_Left, Qt::Key_Right, Qt::Key_Return, Qt::Key_Enter};
+        const Qt::Key k = keys[rng.bounded(4)];
+        note(QStringLiteral("key %1 in %2.%3").arg(int(k)).arg(window->metaObject()->className(), w->objectName()));
+        QTest::keyClick(w, k);
+    }
+
+    // A double click on a list row or a text box (lists pick their item, date boxes copy dates).
+    void doubleClick(platform::Form* window)
+    {
+        QList<QWidget*> targets;
+        for (auto* l : window->findChildren<QListWidget*>())
+            if (usable(l) && l->count() > 0)
+                targets.append(l);
+        for (auto* e : window->findChildren<QLineEdit*>())
+            if (usable(e))
+                targets.append(e);
+        QWidget* t = pick(targets);
+        if (!t)
+            return;
+        note(QStringLiteral("double click %1.%2").arg(window->metaObject()->className(), t->objectName()));
+        if (auto* l = qobject_cast<QListWidget*>(t)) {
+            QListWidgetItem* item = l->item(int(rng.bounded(l->count())));
+            l->scrollToItem(item);
+            QTest::mouseDClick(l->viewport(), Qt::LeftButton, {}, l->visualItemRect(item).center());
+        } else {
+            QTest::mouseDClick(t, Qt::LeftButton);
+        }
+    }
+
+    // One step on a random open window.
+    void step()
+    {
+        const auto windows = openWindows();
+        // Users work mostly in the window that came up last; the others get the rest of the clicks.
+        for (auto* w : windows)
+            if (!m_seen.contains(w))
+                m_recent = w;
+        m_seen = QSet<platform::Form*>(windows.begin(), windows.end());
+        platform::Form* window = pick(windows);
+        if (m_recent && windows.contains(m_recent) && rng.bounded(2))
+            window = m_recent;
+        if (!window) {
+            note(QStringLiteral("start again"));
+            forms().show<Form4>();
+            return;
+        }
+        const int r = int(rng.bounded(100));
+        if (r < 55)
+            click(window);
+        else if (r < 85)
+            type(window);
+        else if (r < 93)
+            press(window);
+        else if (r < 97)
+            doubleClick(window);
+        else {
+            if (qobject_cast<Form4*>(window) && rng.bounded(3))
+                return; // ending the program is rarer than leaving a window
+            note(QStringLiteral("close %1").arg(window->metaObject()->className()));
+            window->close();
+        }
+    }
+
+private:
+    QSet<platform::Form*> m_seen;  // compared by address only, never dereferenced
+    platform::Form* m_recent = nullptr;
+};
+
+} // namespace
+
+class TestRobustness : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        // The offscreen platform's complaints about raise() would drown the steps.
+        static const QtMessageHandler previous = qInstallMessageHandler(nullptr);
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (!text.startsWith(QLatin1String("This plugin does not support")))
+                previous(type, context, text);
+        });
+    }
+
+    void impatientUser_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("steps");
+        // FOLIVEX_MONKEY_SEEDS=first-last runs other seeds for a longer hunt.
+        const QStringList range = qEnvironmentVariable("FOLIVEX_MONKEY_SEEDS", QStringLiteral("1-4")).split(QLatin1Char('-'));
+        for (quint32 seed = range.first().toUInt(); seed <= range.last().toUInt(); ++seed)
+            QTest::newRow(qPrintable(QStringLiteral("seed %1").arg(seed))) << seed << 2000;
+    }
+
+    void impatientUser()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(int, steps);
+        // Made before the environment, whose end unloads the windows left open: their unload may still ask.
+        Monkey monkey(seed);
+        RandomMessages messages(monkey.rng);
+        TestEnv env(true);
+        platform::setMessageService(&messages);
+        office::FakeSpreadsheet fake;
+        HarmlessPrinters printers(monkey.rng, env.path(QStringLiteral("report.pdf")));
+        report::setPrinterService(&printers);
+        // Stand-in templates, so the new sheets reach their workbooks (the fake spreadsheet never reads them).
+        for (int n = 1; n <= 10; ++n) {
+            QFile t(env.programDir() + QStringLiteral("/Folivex%1.xls").arg(n, 2, 10, QLatin1Char('0')));
+            QVERIFY(t.open(QIODevice::WriteOnly));
+            t.write("template");
+        }
+        const QString backupDir = env.path(QStringLiteral("backup"));
+        QDir().mkpath(backupDir);
+        Form21::folderChooser = [&](QWidget*, const QString&) {
+            return monkey.rng.bounded(3) ? backupDir : QString();
+        };
+        bool ended = false;
+        forms().onQuit = [&] { ended = true; };
+        struct Restore {
+            ~Restore()
+            {
+                report::setPrinterService(nullptr);
+                Form21::folderChooser = nullptr;
+                forms().onQuit = nullptr;
+            }
+        } restore;
+
+        {
+            Sql sql(env.dbPath());
+            QCOMPARE(sql.text(kOrphanSheets), QString("0"));
+            QCOMPARE(sql.text(kOrphanExams), QString("0"));
+        }
+
+        ModalGuard modals;
+        qApp->installEventFilter(&modals);
+        forms().show<Form4>();
+        const QString awayPath = env.dbPath() + QStringLiteral(".away");
+        bool away = false;
+        QElapsedTimer clock;
+        for (int i = 0; i < steps; ++i) {
+            if (ended) {
+                // The program ended: start it again as the user would, from nothing.
+                monkey.note(QStringLiteral("program ended, started again"));
+                if (away) { // the main window cannot load without its database: the share comes back first
+                    QVERIFY(QFile::rename(awayPath, env.dbPath()));
+                    away = false;
+                }
+                endProgram();
+                ended = false;
+                forms().show<Form4>();
+            }
+            // Now and then the database file goes away for a while (a network share dropping): every window
+            // must tell the user instead of failing.
+            if (monkey.rng.bounded(100) == 0) {
+                away = !away;
+                monkey.note(away ? QStringLiteral("database gone") : QStringLiteral("database back"));
+                QVERIFY(away ? QFile::rename(env.dbPath(), awayPath) : QFile::rename(awayPath, env.dbPath()));
+            }
+            clock.start();
+            const int asked = messages.asked;
+            QString failure;
+            try {
+                monkey.step();
+                forms().flush();
+                // What an event loop would deliver (layouts, repaints): left queued, thousands of steps make
+                // every widget's destruction scan an ever longer queue.
+                QCoreApplication::sendPostedEvents();
+            } catch (const std::exception& e) {
+                failure = QStringLiteral("exception: ") + QString::fromUtf8(e.what());
+            } catch (...) {
+                failure = QStringLiteral("unknown exception");
+            }
+            if (monkey.trace && clock.elapsed() > 100)
+                fprintf(stderr, "  slow: %lld ms\n", qint64(clock.elapsed()));
+            if (failure.isEmpty() && clock.elapsed() > 5000)
+                failure = QStringLiteral("step took %1 ms").arg(clock.elapsed());
+            if (failure.isEmpty() && !modals.opened.isEmpty())
+                failure = QStringLiteral("a real modal window opened: ") + modals.opened.join(QLatin1String(", "));
+            if (failure.isEmpty() && messages.asked - asked > 200)
+                failure = QStringLiteral("%1 boxes in one step").arg(messages.asked - asked);
+            if (failure.isEmpty() && !away) {
+                // Checked after every step so a failure names the step that broke the rows.
+                Sql sql(env.dbPath());
+                if (sql.text(kOrphanSheets) != QLatin1String("0") || sql.text(kOrphanExams) != QLatin1String("0"))
+                    failure = QStringLiteral("rows left without their couple");
+            }
+            if (!failure.isEmpty())
+                QFAIL(qPrintable(QStringLiteral("step %1: %2\n  after: %3").arg(i).arg(failure, monkey.trail.join("\n  "))));
+        }
+        endProgram();
+        if (away)
+            QVERIFY(QFile::rename(awayPath, env.dbPath()));
+
+        Sql sql(env.dbPath());
+        QVERIFY(sql.db);
+        QCOMPARE(sql.text("PRAGMA integrity_check"), QString("ok"));
+        QCOMPARE(sql.text(kOrphanSheets), QString("0"));
+        QCOMPARE(sql.text(kOrphanExams), QString("0"));
+        // The counters never hand out a number twice.
+        QCOMPARE(sql.text("SELECT COUNT(*)-COUNT(DISTINCT numero) FROM CIVILITES"), QString("0"));
+        QCOMPARE(sql.text("SELECT COUNT(*)-COUNT(DISTINCT NUMINTFICH) FROM FICHE"), QString("0"));
+    }
+};
+
+QTEST_MAIN(TestRobustness)
+#include "tst_robustness.moc"
