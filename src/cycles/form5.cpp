@@ -151,20 +151,13 @@ void Form5::loadReferenceLists()
 void Form5::checkExams()
 {
     try {
-        auto db = data::Database::open(data::CHEMIN_BASE);
-        auto rs = db->OpenRecordset(QStringLiteral("SELECT*FROM EXAMENS"));
-        rs->FindFirst(QStringLiteral("Numero=") + plainNumber(m_couple));
-        if (rs->NoMatch()) {
+        const auto rs = workup::coupleExams(*m_db, m_couple);
+        if (!rs) {
             ui->Label5->clear();
             return;
         }
         ui->Label5->setText(rs->text(QStringLiteral("Diag")));
-        const QString warning =
-            workup::staleExamWarning([&rs](const QString& column) { return rs->text(column); }, true);
-        if (!warning.isEmpty()) {
-            ui->Label30->setText(warning);
-            ui->Label30->setVisible(true);
-        }
+        workup::showStaleWarning(ui->Label30, *rs, true);
     } catch (const data::DbError&) {
     }
 }

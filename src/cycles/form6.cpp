@@ -158,16 +158,8 @@ void Form6::reopenDatabase()
 void Form6::checkExamDates()
 {
     try {
-        auto rs = m_db->OpenRecordset(QStringLiteral("SELECT*FROM EXAMENS"));
-        rs->FindFirst(QStringLiteral("Numero=") + QString::number(m_couple));
-        if (rs->NoMatch())
-            return;
-        const QString warning =
-            workup::staleExamWarning([&rs](const QString& column) { return rs->text(column); }, false);
-        if (!warning.isEmpty()) {
-            ui->Label30->setText(warning);
-            ui->Label30->setVisible(true);
-        }
+        if (const auto rs = workup::coupleExams(*m_db, m_couple))
+            workup::showStaleWarning(ui->Label30, *rs, false);
     } catch (const data::DbError&) {
     }
 }

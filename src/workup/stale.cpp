@@ -1,7 +1,10 @@
 #include "workup/stale.h"
 
+#include "data/database.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
+
+#include <QLabel>
 
 namespace workup {
 
@@ -36,6 +39,23 @@ QString staleExamWarning(const std::function<QString(const QString& column)>& co
         if (isStaleDate(column(name), kExamDateLimitDays))
             return QStringLiteral("Dossier non à jour (examens de labo non à jour)");
     return warning;
+}
+
+std::shared_ptr<data::Recordset> coupleExams(data::Database& db, qint64 couple)
+{
+    auto rs = db.OpenRecordset(QStringLiteral("SELECT*FROM EXAMENS"));
+    rs->FindFirst(QStringLiteral("Numero=") + QString::number(couple));
+    return rs->NoMatch() ? nullptr : rs;
+}
+
+void showStaleWarning(QLabel* label, const data::Recordset& exams, bool missingSpermogramWarns)
+{
+    const QString warning =
+        staleExamWarning([&exams](const QString& column) { return exams.text(column); }, missingSpermogramWarns);
+    if (!warning.isEmpty()) {
+        label->setText(warning);
+        label->setVisible(true);
+    }
 }
 
 } // namespace workup

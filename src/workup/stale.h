@@ -4,7 +4,15 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
+
+class QLabel;
+
+namespace data {
+class Database;
+class Recordset;
+}
 
 namespace workup {
 
@@ -24,5 +32,11 @@ const QStringList& labDateColumns();
 // one of its columns), empty when the work-up is recent enough. A laboratory date wins over the spermogram. A
 // spermogram without a date warns only where missingSpermogramWarns (the cycle sheet window).
 QString staleExamWarning(const std::function<QString(const QString& column)>& column, bool missingSpermogramWarns);
+
+// The couple's EXAMENS row, or nullptr when it has none.
+std::shared_ptr<data::Recordset> coupleExams(data::Database& db, qint64 couple);
+
+// Shows the warning of that row in the label; the label is left as it was when nothing is stale.
+void showStaleWarning(QLabel* label, const data::Recordset& exams, bool missingSpermogramWarns);
 
 } // namespace workup
