@@ -42,7 +42,15 @@ void Form3::Form_Load()
             forms().unload(this);
             return;
         }
-        m_rs = data::RS_DOSSIERS;
+        // The window keeps a recordset of its own on the row: the main window's list moves with its buttons,
+        // searches and commands, and the save must change this couple whatever it does meanwhile.
+        m_rs = data::BASE_DOSSIERS->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=") +
+                                                  app::coupleNumberText(m_numero));
+        if (m_rs->isEOF()) {
+            m_rs.reset();
+            forms().unload(this);
+            return;
+        }
         AFFICHEMOD();
     } catch (const DbError& e) {
         platform::notice(QStringLiteral("Le dossier ne peut pas être lu :\n") + e.message());

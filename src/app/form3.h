@@ -27,5 +27,5 @@ public:
 
 private:
     QString m_numero; // the couple number captioned in the main window at the load
-    std::shared_ptr<data::Recordset> m_rs; // stands on the dossier's row
+    std::shared_ptr<data::Recordset> m_rs; // the dossier's row alone, never the main window's list
 };

@@ -13,9 +13,9 @@
 #include "workup/score.h"
 #include "workup/stale.h"
 
-#include "platform/controls.h"
 #include "ui_form7.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QPlainTextEdit>
 #include <utility>
@@ -129,9 +129,36 @@ void Form7::ENREG_EXAMS()
         m_rs->setField(columns[i], platform::controlText(m_examControls[i]));
 }
 
-void Form7::Command2_Click()
+// A button reached without leaving the box (its access key) validates the box the user is in, as leaving
+// it would; the save also checks the boxes filled without being left (a double-click copy): no text that is
+// not a date is stored as a date.
+bool Form7::datesAccepted(bool everyBox)
 {
     if (takeRefusedDate())
+        return false;
+    auto* focused = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    if (focused && m_dateBoxes.contains(focused) && !DateVALIDE(focused)) {
+        focused->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    if (!everyBox)
+        return true;
+    for (QLineEdit* box : std::as_const(m_dateBoxes)) {
+        if (box == focused || box->text().isEmpty())
+            continue;
+        if (!DateVALIDE(box)) {
+            m_validating = true; // the box takes the focus back: no second check for the box being left
+            box->setFocus(Qt::OtherFocusReason);
+            m_validating = false;
+            return false;
+        }
+    }
+    return true;
+}
+
+void Form7::Command2_Click()
+{
+    if (!datesAccepted(true))
         return;
     if (m_numero < 0) {
         platform::notice(QStringLiteral("Aucun couple n'est associé à cette fiche d'examens : rien n'a été enregistré."));
@@ -173,7 +200,7 @@ void Form7::Command2_Click()
 
 void Form7::Quitte_Click()
 {
-    if (takeRefusedDate())
+    if (!datesAccepted(false))
         return;
     if (platform::askYesNo(QStringLiteral("Quitter sans enregistrer ?")))
         platform::forms().unload(this);

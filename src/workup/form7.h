@@ -65,6 +65,8 @@ private:
     // True (and forgets it) when leaving a date box was just refused: the click that tried to leave it
     // must not act.
     bool takeRefusedDate();
+    // The date check every way a button acts goes through first; false stops the button.
+    bool datesAccepted(bool everyBox);
 
     std::shared_ptr<data::Database> m_db;
     std::shared_ptr<data::Recordset> m_rs;

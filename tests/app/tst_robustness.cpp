@@ -2,12 +2,19 @@
 // is open, random answers to every question. No step may crash, throw or hang, and the database must come out
 // whole. Set FOLIVEX_MONKEY_TRACE=1 to print every step (the seeds are fixed: a failure replays exactly).
 #include "admin/form21.h"
+#include "app/form2.h"
+#include "app/form3.h"
 #include "app/form4.h"
+#include "appfixture.h"
+#include "cycles/form5.h"
+#include "cycles/form6.h"
 #include "cycles/report.h"
 #include "data/globals.h"
 #include "office/fakespreadsheet.h"
 #include "platform/forms.h"
+#include "pregnancy/form30.h"
 #include "support/testenv.h"
+#include "workup/form7.h"
 
 #include <QAction>
 #include <QApplication>
@@ -18,6 +25,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -98,6 +106,34 @@ struct Sql {
         sqlite3_finalize(st);
         return out;
     }
+    // Every row and column of a query, one line a row.
+    QString dump(const QString& sql) const
+    {
+        sqlite3_stmt* st = nullptr;
+        QString out;
+        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            return QStringLiteral("<error>");
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int c = 0; c < sqlite3_column_count(st); ++c)
+                out += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, c))) + QLatin1Char('|');
+            out += QLatin1Char('\n');
+        }
+        sqlite3_finalize(st);
+        return out;
+    }
+};
+
+// Yes to every question, OK to every notice.
+class YesToAll final : public platform::MessageService {
+public:
+    platform::MsgResult show(const platform::MsgBoxRequest& r) override
+    {
+        texts << r.text;
+        return r.buttons == platform::MsgButtons::Ok || r.buttons == platform::MsgButtons::OkCancel
+                   ? platform::MsgResult::Ok
+                   : platform::MsgResult::Yes;
+    }
+    QStringList texts;
 };
 
 // Rows that lost their couple: a deleted couple takes its sheets and work-up with it.
@@ -334,6 +370,165 @@ private slots:
             if (!text.startsWith(QLatin1String("This plugin does not support")))
                 previous(type, context, text);
         });
+    }
+
+    // A window opened on couple A, the main window moved to another couple by each of its moves, then the
+    // window's storing button: A's window writes under A only, and no window shows A's data under another couple.
+    void windowsKeepTheirCouple_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("move");
+        const QStringList windows = {"Form3", "Form5 save", "Form5 delete", "Form6", "Form7", "Form30"};
+        const QStringList moves = {"&Debut", "&Fin", "&<", "&>", "Right in Text1", "Left in Text1",
+                                   "Right in Text2", "search", "new dossier cancelled"};
+        for (const QString& w : windows)
+            for (const QString& m : moves)
+                QTest::newRow(qPrintable(w + QStringLiteral(" / ") + m)) << w << m;
+    }
+
+    void windowsKeepTheirCouple()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, move);
+        using fixture::control;
+        TestEnv env;
+        YesToAll yes;
+        platform::setMessageService(&yes);
+        office::FakeSpreadsheet fake;
+        QFile t(env.programDir() + QStringLiteral("/Folivex01.xls"));
+        QVERIFY(t.open(QIODevice::WriteOnly));
+        t.write("template");
+        t.close();
+        const QString db = env.dbPath();
+        // Name order DUPONT, MARTIN, ZOLA; partner order the same.
+        const int b1 = fixture::addCouple(db, "DUPONT", "AUBERT", "01/01/1970");
+        const int a = fixture::addCouple(db, "MARTIN", "MOREAU", "02/02/1972");
+        const int b2 = fixture::addCouple(db, "ZOLA", "ZELLER", "03/03/1974");
+        QList<int> otherSheets;
+        for (int couple : {b1, a, b2}) {
+            const int sheet = fixture::addSheet(db, couple, 1);
+            fixture::addRow(db, QStringLiteral("EXAMENS"), QStringLiteral("NUMERO"), couple);
+            if (couple != a) {
+                otherSheets << sheet;
+                fixture::addRow(db, QStringLiteral("GROSSESSE"), QStringLiteral("NUMFICH"), sheet);
+            }
+        }
+        const QString others[] = {
+            QStringLiteral("SELECT * FROM CIVILITES WHERE numero<>%1 ORDER BY numero").arg(a),
+            QStringLiteral("SELECT * FROM FICHE WHERE NUMERO<>%1 ORDER BY NUMINTFICH").arg(a),
+            QStringLiteral("SELECT * FROM EXAMENS WHERE NUMERO<>%1 ORDER BY NUMERO").arg(a),
+            QStringLiteral("SELECT * FROM GROSSESSE WHERE NUMFICH IN (%1,%2) ORDER BY NUMFICH")
+                .arg(otherSheets[0]).arg(otherSheets[1]),
+        };
+        QStringList before;
+        {
+            Sql sql(db);
+            for (const QString& q : others)
+                before << sql.dump(q);
+        }
+
+        Form4* main = forms().show<Form4>();
+        auto click = [](QWidget* w, const char* button) { control<QPushButton>(w, button)->click(); };
+        QTest::keyClicks(control<QLineEdit>(main, "Text1"), "MARTIN");
+        QCOMPARE(main->findChild<QLabel*>("NumLbl")->text(), QString::number(a));
+
+        // Open the window on A and change something in it.
+        std::function<void()> store;
+        QString markerQuery;
+        if (window == "Form3") {
+            click(main, "CmdModifie");
+            auto* w = forms().find<Form3>();
+            QVERIFY(w);
+            w->box("VilleTxt")->setText("MARQUEUR");
+            store = [w, click] { click(w, "Command2"); };
+            markerQuery = QStringLiteral("SELECT Ville FROM CIVILITES WHERE numero=%1").arg(a);
+        } else if (window.startsWith("Form5")) {
+            click(main, "CmdOuvrirFiche");
+            auto* w = forms().find<Form5>();
+            QVERIFY(w && w->isVisible());
+            control<QLineEdit>(w, "TxtNbrO")->setText("MARQUEUR");
+            if (window.endsWith("save")) {
+                store = [w, click] { click(w, "CmdModif"); };
+                markerQuery = QStringLiteral("SELECT NBRO FROM FICHE WHERE NUMERO=%1").arg(a);
+            } else {
+                store = [w, click] { click(w, "CmdSupprimer"); };
+                markerQuery = QStringLiteral("SELECT CASE COUNT(*) WHEN 0 THEN 'MARQUEUR' END FROM FICHE "
+                                             "WHERE NUMERO=%1").arg(a);
+            }
+        } else if (window == "Form6") {
+            click(main, "CmdCreerFiche");
+            auto* w = forms().find<Form6>();
+            QVERIFY(w && w->isVisible());
+            control<QComboBox>(w, "CmbType")->setEditText("MARQUEUR");
+            store = [w, click] {
+                click(w, "Command1");
+                click(w, "CmdNouvFiche");
+            };
+            markerQuery = QStringLiteral("SELECT Type FROM FICHE WHERE NUMERO=%1 AND NUMFICH=2").arg(a);
+        } else if (window == "Form7") {
+            click(main, "CmdExamens");
+            auto* w = forms().find<Form7>();
+            QVERIFY(w && w->isVisible());
+            control<QLineEdit>(w, "TxtHystero")->setText("MARQUEUR");
+            store = [w, click] { click(w, "Command2"); };
+            markerQuery = QStringLiteral("SELECT HYSTERO FROM EXAMENS WHERE NUMERO=%1").arg(a);
+        } else {
+            click(main, "CmdOuvrirFiche");
+            click(forms().find<Form5>(), "Command5");
+            auto* w = forms().find<Form30>();
+            QVERIFY(w && w->isVisible());
+            control<QPlainTextEdit>(w, "TxtComment")->setPlainText("MARQUEUR");
+            store = [w, click] { click(w, "CmdEnreg"); };
+            markerQuery = QStringLiteral("SELECT COMMENT FROM GROSSESSE WHERE NUMFICH IN "
+                                         "(SELECT NUMINTFICH FROM FICHE WHERE NUMERO=%1)").arg(a);
+        }
+
+        // The main window moves to another couple.
+        auto* text1 = control<QLineEdit>(main, "Text1");
+        if (move.startsWith('&'))
+            for (auto* b : main->findChildren<QPushButton*>())
+                if (b->text() == move)
+                    b->click();
+        if (move == "Right in Text1")
+            QTest::keyClick(text1, Qt::Key_Right);
+        if (move == "Left in Text1")
+            QTest::keyClick(text1, Qt::Key_Left);
+        if (move == "Right in Text2")
+            QTest::keyClick(control<QLineEdit>(main, "Text2"), Qt::Key_Right);
+        if (move == "search") {
+            text1->clear();
+            QTest::keyClicks(text1, "ZO");
+        }
+        if (move == "new dossier cancelled") {
+            click(main, "CmdCreeDossier");
+            click(forms().find<Form2>(), "Command3");
+        }
+
+        store();
+        forms().flush();
+
+        Sql sql(db);
+        for (int i = 0; i < int(std::size(others)); ++i)
+            QCOMPARE(sql.dump(others[i]), before[i]);
+        QCOMPARE(sql.text(markerQuery.toUtf8().constData()), QString("MARQUEUR"));
+        // Whatever couple a window shows, it shows that couple's own data.
+        auto coupleColumn = [&](const QString& numero, const char* column) {
+            return sql.text(QStringLiteral("SELECT %1 FROM CIVILITES WHERE numero=%2").arg(column, numero)
+                                .toUtf8().constData());
+        };
+        if (Form4* m = forms().find<Form4>(); m && !m->findChild<QLabel*>("NumLbl")->text().isEmpty()) {
+            const QString n = m->findChild<QLabel*>("NumLbl")->text();
+            for (const auto& f : app::kDossierFields)
+                QCOMPARE(m->findChild<QLabel*>(f.mainLabel)->text(), coupleColumn(n, f.column));
+        }
+        if (Form5* f5 = forms().find<Form5>(); f5 && !control<QLineEdit>(f5, "TxtNumIntFich")->text().isEmpty()) {
+            const QString n = control<QLineEdit>(f5, "TxtNumPat")->text();
+            QCOMPARE(control<QLabel>(f5, "LblNom")->text(), coupleColumn(n, "Nom"));
+            QCOMPARE(sql.text(QStringLiteral("SELECT NUMERO FROM FICHE WHERE NUMINTFICH=%1")
+                                  .arg(control<QLineEdit>(f5, "TxtNumIntFich")->text()).toUtf8().constData()),
+                     n);
+        }
+        platform::setMessageService(nullptr);
     }
 
     void impatientUser_data()

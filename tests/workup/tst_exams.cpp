@@ -12,6 +12,7 @@
 #include "platform/controls.h"
 #include "workup/form7.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -77,6 +78,12 @@ class TestExams : public QObject {
     bool marked(const char* name)
     {
         return c(name)->palette().color(QPalette::Text) == QColor(255, 0, 0) && c(name)->font().pointSize() == 10;
+    }
+    // An access key clicks its button as an animation: the click comes when the button is released.
+    void accessKey(Qt::Key key)
+    {
+        QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+        QTest::qWait(250);
     }
     void activate()
     {
@@ -165,18 +172,24 @@ private slots:
         showCouple(n, "GAMMA", "01/01/1970");
         workup::CmdExamens_Click();
         const QStringList& columns = data::examColumns();
-        for (int i = 0; i < columns.size(); ++i)
-            platform::setControlText(exams()->examControls()[i], QStringLiteral("valeur %1").arg(i + 1));
+        // Each column its own value; a date box only ever stores a date.
+        QStringList values;
+        for (int i = 0; i < columns.size(); ++i) {
+            const bool date = exams()->dateBoxes().contains(qobject_cast<QLineEdit*>(exams()->examControls()[i]));
+            values << (date ? QStringLiteral("%1/01/2004").arg(i % 28 + 1, 2, 10, QLatin1Char('0'))
+                            : QStringLiteral("valeur %1").arg(i + 1));
+            platform::setControlText(exams()->examControls()[i], values.last());
+        }
         env->messages.answerYes();
         click("Command2");
         platform::forms().flush();
         auto row = examRow(n);
         for (int i = 0; i < columns.size(); ++i)
-            QCOMPARE(row->text(columns[i]), QStringLiteral("valeur %1").arg(i + 1));
+            QCOMPARE(row->text(columns[i]), values[i]);
 
         workup::CmdExamens_Click();
         for (int i = 0; i < columns.size(); ++i)
-            QCOMPARE(platform::controlText(exams()->examControls()[i]), QStringLiteral("valeur %1").arg(i + 1));
+            QCOMPARE(platform::controlText(exams()->examControls()[i]), values[i]);
         QCOMPARE(c<QComboBox>("CmbBWF")->currentText(), QString("valeur 3")); // not an item, kept as typed
     }
 
@@ -408,6 +421,47 @@ private slots:
         QCOMPARE(examRow(n)->text("DTSPERMO"), QString());
         QCOMPARE(examRow(n)->text("DTCHLM"), QString("01/02/2005"));
         QCOMPARE(examRow(n)->RecordCount(), 1);
+    }
+
+    // The save's access key and a box the user never left go through the same check as a click.
+    void noInvalidDateStoredWhateverTheWay()
+    {
+        const int n = addCouple("IOTA");
+        showCouple(n, "IOTA", "");
+        workup::CmdExamens_Click();
+        activate();
+        auto* box = c("Txtdate01");
+        box->setFocus();
+        QTest::keyClicks(box, "99/99/99");
+        env->messages.answer(MsgResult::Ok);
+        accessKey(Qt::Key_E);
+        QCOMPARE(env->messages.texts(), (QStringList{"Date non Valide", "Date non Valide"}));
+        QVERIFY(box->hasFocus());
+        QVERIFY(examRow(n)->isEOF());
+
+        // A text copied by a double-click was never left: the save stops on it too.
+        box->setText("12/03/05");
+        c("TxtDateGen")->setText("pas une date");
+        QTest::mouseDClick(c("TxtDateGen"), Qt::LeftButton);
+        c("TxtDateGen")->setText("01/03/2005");
+        env->messages.clear();
+        env->messages.answer(MsgResult::Ok);
+        accessKey(Qt::Key_E);
+        QCOMPARE(env->messages.texts(), (QStringList{"Date non Valide", "Date non Valide"}));
+        QVERIFY(c("Txtdate01")->hasFocus());
+        QVERIFY(examRow(n)->isEOF());
+
+        // Cancel empties each bad box in turn; the valid dates are written in the short format.
+        for (int i = 0; i < 7; ++i)
+            env->messages.answer(MsgResult::Cancel);
+        env->messages.answerYes();
+        env->messages.clear();
+        accessKey(Qt::Key_E);
+        QCOMPARE(env->messages.texts().count("Date non Valide"), 14);
+        QCOMPARE(env->messages.texts().last(), QString("Fiche courante modifiée"));
+        platform::forms().flush();
+        QCOMPARE(examRow(n)->text("DTBWF"), QString());
+        QCOMPARE(examRow(n)->text("DTGENF"), QString("01/03/2005"));
     }
 };
 
