@@ -185,8 +185,14 @@ std::shared_ptr<data::Recordset> Form9::findSelected(short list)
     const QList<QListWidgetItem*> selected = ui->List1->selectedItems();
     if (selected.isEmpty())
         return nullptr;
+    const QString text = selected.first()->text();
     auto rs = openList(editSql(list));
-    rs->FindFirst(QStringLiteral("TEXTE='") + data::sqlQuote(selected.first()->text()) + QLatin1Char('\''));
+    // The database compares without case or accents: "MENOPUR" would find "Menopur" first. An item written
+    // exactly as the selected one wins; the first item equal under the comparison comes after.
+    for (; !rs->isEOF(); rs->MoveNext())
+        if (rs->text(QStringLiteral("TEXTE")) == text)
+            return rs;
+    rs->FindFirst(QStringLiteral("TEXTE='") + data::sqlQuote(text) + QLatin1Char('\''));
     return rs->NoMatch() ? nullptr : rs;
 }
 

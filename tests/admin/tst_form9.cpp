@@ -225,6 +225,36 @@ private slots:
         QCOMPARE(rows(6).count("Double"), 1);
     }
 
+    // Items equal only under the database's comparison (case, accents): the one selected is the one changed.
+    void alikeItemsActOnTheSelectedOne_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<QString>("command");
+        QTest::newRow("case, modify") << "Menopur" << "MENOPUR" << "CmdModif";
+        QTest::newRow("case, delete") << "Menopur" << "MENOPUR" << "CmdSupprime";
+        QTest::newRow("accent, modify") << "Ménopur" << "Menopur" << "CmdModif";
+        QTest::newRow("accent, delete") << "Ménopur" << "Menopur" << "CmdSupprime";
+    }
+    void alikeItemsActOnTheSelectedOne()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(QString, command);
+        open();
+        button("CmdTransfert")->click();
+        for (const QString& item : {first, second}) {
+            text1()->setText(item);
+            button("CmdAjoute")->click();
+        }
+        doubleClick(rows(6).indexOf(second));
+        text1()->setText("Changé");
+        button(qPrintable(command))->click();
+        QVERIFY(rows(6).contains(first));
+        QVERIFY(!rows(6).contains(second));
+        QCOMPARE(rows(6).contains("Changé"), command == "CmdModif");
+    }
+
     void deleteFollowsSelectionNotEditBox()
     {
         open();
