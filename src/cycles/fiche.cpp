@@ -1,6 +1,7 @@
 #include "cycles/fiche.h"
 
 #include "data/globals.h"
+#include "data/jetsql.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
 #include "platform/settings.h"
@@ -30,6 +31,20 @@ QString workbookFileName(const QString& surname, const QString& firstName, const
 {
     return surname.left(5) + firstName.left(2) + sheet + QLatin1Char('_') +
            QString::number(platform::dayNumber(day)) + QStringLiteral(".xls");
+}
+
+QString freeWorkbookName(data::Database& db, const QString& fileName)
+{
+    const QString extension = QStringLiteral(".xls");
+    const QString stem = fileName.endsWith(extension) ? fileName.chopped(extension.size()) : fileName;
+    QString candidate = fileName;
+    for (int n = 2;; ++n) {
+        auto rs = db.OpenRecordset(QStringLiteral("SELECT*FROM FICHE WHERE NomFichier='") + data::sqlQuote(candidate) +
+                                   QLatin1Char('\''));
+        if (rs->isEOF())
+            return candidate;
+        candidate = stem + QLatin1Char('_') + QString::number(n) + extension;
+    }
 }
 
 QString workbookDir()

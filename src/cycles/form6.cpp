@@ -274,8 +274,15 @@ void Form6::CmdNouvFiche_Click()
     }
     ui->Text1->setText(ui->LblNom->text().left(5));
     ui->Text2->setText(ui->lblprenom->text().left(2));
-    const QString fileName =
+    QString fileName =
         cycles::workbookFileName(ui->Text1->text(), ui->Text2->text(), ui->LblNumFich->text(), platform::today());
+    try {
+        fileName = cycles::freeWorkbookName(*m_db, fileName);
+    } catch (const data::DbError& e) {
+        platform::notice(QStringLiteral("La base de données ne peut pas être lue, la fiche n'est pas "
+                                        "enregistrée :\n") + e.message());
+        return;
+    }
 
     if (!platform::askYesNo(QStringLiteral("Voulez vous vraiment enregistrer cette nouvelle Fiche ?"))) {
         closeWindow();
@@ -307,10 +314,15 @@ QString Form6::saveWorkbook(const QString& fileName)
     // A retry after a failed row keeps the workbook already stored for it.
     if (!m_savedWorkbook.isEmpty() && QFileInfo::exists(cycles::workbookPath(m_savedWorkbook)))
         return m_savedWorkbook;
-    if (office::ENREGISTRE_CLASSEUR(m_excel, cycles::workbookPath(fileName)) == office::SaveResult::Saved) {
+    const office::SaveResult saved = office::ENREGISTRE_CLASSEUR(m_excel, cycles::workbookPath(fileName));
+    if (saved == office::SaveResult::Saved) {
         m_savedWorkbook = fileName;
         return fileName;
     }
+    // The user has just built a workbook: say why it is not stored before asking to go on without it.
+    if (saved == office::SaveResult::Failed && !QFileInfo(cycles::workbookDir()).isDir())
+        platform::notice(QStringLiteral("Le répertoire des fiches de stimulation ") + cycles::workbookDir() +
+                         QStringLiteral(" est introuvable : le classeur ne peut pas y être enregistré."));
     if (!platform::askYesNo(
             QStringLiteral("Pas de fiche de Stimulation à enregistrer, enregistrer quand même ?")))
         return QString();

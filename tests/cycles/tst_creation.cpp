@@ -114,6 +114,8 @@ private slots:
     void saveWithoutWorkbook();
     void saveRefusals();
     void existingWorkbookIsNotReplacedSilently();
+    void couplesNeverShareAWorkbook();
+    void missingWorkbookFolderIsNamed();
     void sheetStaysWithTheLoadedCouple();
     void coupleDeletedMeanwhileStoresNothing();
     void databaseFailureKeepsTheWindow();
@@ -477,6 +479,68 @@ void TstCreation::existingWorkbookIsNotReplacedSilently()
     QCOMPARE(file.readAll(), QByteArray("earlier workbook"));
     auto rs = f.sheets(couple);
     QCOMPARE(rs->text(QStringLiteral("NomFichier")), cycles::kNoWorkbook);
+}
+
+// MARTIN Claire and MARTINEAU Clémence give the same name on the same day: the second takes the next free one.
+void TstCreation::couplesNeverShareAWorkbook()
+{
+    Fixture f;
+    const QString base = QStringLiteral("MARTICl1_38426");
+    QStringList recorded;
+    for (const QString& nom : {QStringLiteral("MARTIN"), QStringLiteral("MARTINEAU"), QStringLiteral("MARTINET")}) {
+        const int couple = f.addCouple(nom, nom == QLatin1String("MARTINEAU") ? QStringLiteral("Clémence")
+                                                                             : QStringLiteral("Claire"));
+        Form6* w = f.open(couple);
+        w->ui->CmbType->setEditText(QStringLiteral("FIV"));
+        w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
+        QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
+        f.env.messages.clear();
+        f.save(w, {true});
+        QCOMPARE(f.env.messages.texts(), (QStringList{kSheetQuestion, QStringLiteral("Nouvelle Fiche Enregistrée")}));
+        recorded << f.sheets(couple)->text(QStringLiteral("NomFichier"));
+        QFile file(f.workbook(recorded.last()));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(nom.toUtf8()); // the couple's own work in its workbook
+    }
+    QCOMPARE(recorded, (QStringList{base + ".xls", base + "_2.xls", base + "_3.xls"}));
+    QFile first(f.workbook(recorded.first()));
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    QCOMPARE(first.readAll(), QByteArray("MARTIN"));
+
+    // A file that no sheet names is still only replaced on the user's word.
+    QVERIFY(QFile::remove(f.workbook(recorded[1])));
+    f.db->exec(QStringLiteral("UPDATE FICHE SET NomFichier='autre.xls' WHERE NomFichier='%1'").arg(recorded[1]));
+    QFile stray(f.workbook(base + "_2.xls"));
+    QVERIFY(stray.open(QIODevice::WriteOnly));
+    stray.close();
+    const int couple = f.addCouple(QStringLiteral("MARTINI"), QStringLiteral("Claude"));
+    Form6* w = f.open(couple);
+    w->ui->CmbType->setEditText(QStringLiteral("FIV"));
+    w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
+    QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
+    f.env.messages.clear();
+    f.save(w, {true, true});
+    QVERIFY(f.env.messages.texts().value(1).contains(f.workbook(base + "_2.xls")));
+    QCOMPARE(f.sheets(couple)->text(QStringLiteral("NomFichier")), base + "_2.xls");
+}
+
+void TstCreation::missingWorkbookFolderIsNamed()
+{
+    Fixture f;
+    const QString missing = f.env.path(QStringLiteral("classeurs absents"));
+    f.env.setSetting(QStringLiteral("CheminXls"), missing);
+    Form6* w = f.openMartin();
+    w->ui->CmbType->setEditText(QStringLiteral("FIV"));
+    w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
+    QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
+    f.env.messages.clear();
+    f.save(w, {true, false});
+    const QStringList texts = f.env.messages.texts();
+    QCOMPARE(texts.size(), 3);
+    QVERIFY(texts[1].contains(missing));
+    QVERIFY(texts[1].contains(QStringLiteral("introuvable")));
+    QCOMPARE(texts[2], kNoWorkbookQuestion);
+    QVERIFY(f.sheets(f.martin)->isEOF());
 }
 
 void TstCreation::sheetStaysWithTheLoadedCouple()
