@@ -52,6 +52,7 @@ void Form3::Form_Load()
             return;
         }
         AFFICHEMOD();
+        markSaved();
     } catch (const DbError& e) {
         platform::notice(QStringLiteral("Le dossier ne peut pas être lu :\n") + e.message());
         forms().unload(this);

@@ -268,10 +268,15 @@ void Form4::CmdModifie_Click()
 {
     if (ui->NumLbl->text().isEmpty())
         return;
-    // Left open for another couple: load it afresh for the couple shown now.
-    if (Form3* open = forms().find<Form3>(); open && open->numero() != ui->NumLbl->text())
+    // Left open for another couple: load it afresh for the couple shown now, once the user agrees to drop what
+    // was typed in it.
+    if (Form3* open = forms().find<Form3>(); open && open->numero() != ui->NumLbl->text()) {
+        if (!open->mayDiscard(QStringLiteral("Les modifications du dossier en cours ne sont pas enregistrées. "
+                                             "Quitter sans enregistrer ?")))
+            return;
         if (!forms().unload(open))
             return;
+    }
     forms().show<Form3>();
 }
 
@@ -331,7 +336,12 @@ void Form4::CmdOuvrirFiche_Click()
     if (!coupleShown())
         return;
     const QString n = app::coupleNumberText(ui->NumLbl->text());
-    // A fresh load, so the window never shows this couple's names over another couple's sheets.
+    // A fresh load, so the window never shows this couple's names over another couple's sheets; a sheet being
+    // edited there is only dropped on the user's word.
+    if (Form5* open = forms().find<Form5>();
+        open && !open->mayDiscard(QStringLiteral("Les modifications de la fiche de stimulation en cours ne sont "
+                                                 "pas enregistrées. Quitter sans enregistrer ?")))
+        return;
     if (!forms().unload<Form5>())
         return;
     forms().get<Form5>();

@@ -117,6 +117,7 @@ void Form5::loadCouple(int couple)
         m_rs->MoveLast();
         AFFICHEFICHE();
     }
+    markSaved();
 }
 
 void Form5::loadReferenceLists()
@@ -219,6 +220,7 @@ void Form5::AFFICHEFICHE()
         for (QWidget* frame : {ui->Frame6, ui->Frame3, ui->Frame4})
             frame->setVisible(!abandoned);
         ui->LblXls->setText(m_rs->text(QStringLiteral("NomFichier")));
+        markSaved();
     } catch (const data::DbError& e) {
         reportDbError(QStringLiteral("Impossible d'afficher cette fiche."), e);
     }

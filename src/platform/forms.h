@@ -3,6 +3,7 @@
 // shown, hidden, and unloaded (its Form_Unload may cancel; otherwise it is destroyed and the next touch
 // loads it anew). Windows reach one another only through this registry.
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
 #include <functional>
 #include <typeindex>
@@ -22,12 +23,23 @@ public:
     // True while the window is being unloaded, so handlers can stop touching it.
     bool unloading() const { return m_unloading; }
 
+    // The user's work in the window: markSaved() once it is filled from its record, and unsavedChanges() then
+    // tells whether anything typed, chosen or ticked since would be lost by emptying or reloading it.
+    void markSaved();
+    bool unsavedChanges() const;
+    // Before another window's command empties or reloads this one: true when nothing would be lost or the user
+    // agrees to lose it (question); on No the window is brought to the front as it is.
+    bool mayDiscard(const QString& question);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
     friend class FormRegistry;
+    QStringList editedValues() const;
     bool m_unloading = false;
+    bool m_marked = false;
+    QStringList m_saved;
 };
 
 class FormRegistry {

@@ -107,7 +107,9 @@ Form30* Form30::openFollowUp()
         const auto asked = pregnancy::sheetNumber(form5Item("TxtNumIntFich"));
         if (asked && *asked == open->m_sheet)
             return forms().show<Form30>();
-        // Another sheet: its own follow-up, loaded afresh.
+        // Another sheet: its own follow-up, loaded afresh, once the user agrees to drop what was typed here.
+        if (!open->mayDiscard(QStringLiteral("Quitter sans enregistrer ?")))
+            return nullptr;
         open->m_replaced = true;
         forms().unload(open);
     }
@@ -137,6 +139,7 @@ bool Form30::fill()
             AFFICHE_GROSS();
         else
             AFFICHE_GROSS_CREE();
+        markSaved();
     } catch (const data::DbError& e) {
         platform::notice(QStringLiteral("Impossible de lire le suivi de grossesse de cette fiche : ") + e.message());
         return false;

@@ -63,6 +63,10 @@ void CmdExamens_Click()
     const qint64 numero = qint64(platform::val(mainLabel("NumLbl")));
     const QString n = QString::number(numero);
     const QString birth = mainLabel("NeeLbl");
+    // A refill drops what was typed in a window still open: only on the user's word.
+    if (Form7* open = platform::forms().find<Form7>();
+        open && !open->mayDiscard(QStringLiteral("Quitter sans enregistrer ?")))
+        return;
     try {
         reopenDossiers(QStringLiteral("SELECT*FROM EXAMENS WHERE NUMERO=") + n);
         data::RS_DOSSIERS->FindFirst(QStringLiteral("NUMERO=") + n);
@@ -80,6 +84,7 @@ void CmdExamens_Click()
         exams->VERIFIE_DATES();
         // Also without a row, so the score typed in never uses an earlier couple's age.
         exams->fillDerived(birth);
+        exams->markSaved();
 
         reopenDossiers(QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM"));
         if (found)

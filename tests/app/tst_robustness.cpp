@@ -123,17 +123,18 @@ struct Sql {
     }
 };
 
-// Yes to every question, OK to every notice.
+// Yes to every question (but those holding `refuse`), OK to every notice.
 class YesToAll final : public platform::MessageService {
 public:
     platform::MsgResult show(const platform::MsgBoxRequest& r) override
     {
         texts << r.text;
-        return r.buttons == platform::MsgButtons::Ok || r.buttons == platform::MsgButtons::OkCancel
-                   ? platform::MsgResult::Ok
-                   : platform::MsgResult::Yes;
+        if (r.buttons == platform::MsgButtons::Ok || r.buttons == platform::MsgButtons::OkCancel)
+            return platform::MsgResult::Ok;
+        return !refuse.isEmpty() && r.text.contains(refuse) ? platform::MsgResult::No : platform::MsgResult::Yes;
     }
     QStringList texts;
+    QString refuse; // questions holding this text are answered No
 };
 
 // Rows that lost their couple: a deleted couple takes its sheets and work-up with it.
@@ -358,6 +359,131 @@ private:
 
 } // namespace
 
+
+void press(QWidget* w, const char* button) { fixture::control<QPushButton>(w, button)->click(); }
+using fixture::control;
+
+// Couples DUPONT, MARTIN (A) and ZOLA in name order (partners in the same order), each with a sheet and a
+// work-up; the other two have a follow-up. The main window shows A.
+struct ThreeCouples {
+    static inline const QString kMarker = QStringLiteral("MARQUEUR");
+    TestEnv env;
+    YesToAll answers;
+    office::FakeSpreadsheet fake;
+    int a = 0, b1 = 0, b2 = 0;
+    QList<int> otherSheets;
+    Form4* main = nullptr;
+
+    ThreeCouples()
+    {
+        platform::setMessageService(&answers);
+        QFile t(env.programDir() + QStringLiteral("/Folivex01.xls"));
+        if (t.open(QIODevice::WriteOnly))
+            t.write("template");
+        b1 = fixture::addCouple(db(), "DUPONT", "AUBERT", "01/01/1970");
+        a = fixture::addCouple(db(), "MARTIN", "MOREAU", "02/02/1972");
+        b2 = fixture::addCouple(db(), "ZOLA", "ZELLER", "03/03/1974");
+        for (int couple : {b1, a, b2}) {
+            const int sheet = fixture::addSheet(db(), couple, 1);
+            fixture::addRow(db(), QStringLiteral("EXAMENS"), QStringLiteral("NUMERO"), couple);
+            if (couple != a) {
+                otherSheets << sheet;
+                fixture::addRow(db(), QStringLiteral("GROSSESSE"), QStringLiteral("NUMFICH"), sheet);
+            }
+        }
+        main = forms().show<Form4>();
+        QTest::keyClicks(control<QLineEdit>(main, "Text1"), "MARTIN");
+    }
+    ~ThreeCouples()
+    {
+        forms().unloadAll();
+        platform::setMessageService(nullptr);
+    }
+    QString db() const { return env.dbPath(); }
+    // The main window moves to ZOLA by a search.
+    void showB()
+    {
+        auto* text1 = control<QLineEdit>(main, "Text1");
+        text1->clear();
+        QTest::keyClicks(text1, "ZO");
+    }
+
+    // A window opened on A with a change typed in it, the button that stores it, the query that reads the change
+    // back from A's rows, and the change as the window shows it.
+    struct Opened {
+        QWidget* window = nullptr;
+        std::function<void()> store;
+        QString markerQuery;
+        std::function<QString()> marker;
+    };
+    Opened openOnA(const QString& window)
+    {
+        Opened o;
+        if (window == "Form3") {
+            press(main, "CmdModifie");
+            auto* w = forms().find<Form3>();
+            w->box("VilleTxt")->setText(kMarker);
+            o = {w, [w] { press(w, "Command2"); }, QStringLiteral("SELECT Ville FROM CIVILITES WHERE numero=%1").arg(a),
+                 [] { return forms().find<Form3>()->box("VilleTxt")->text(); }};
+        } else if (window.startsWith("Form5")) {
+            press(main, "CmdOuvrirFiche");
+            auto* w = forms().find<Form5>();
+            control<QLineEdit>(w, "TxtNbrO")->setText(kMarker);
+            o.window = w;
+            o.marker = [] { return control<QLineEdit>(forms().find<Form5>(), "TxtNbrO")->text(); };
+            if (window.endsWith("save")) {
+                o.store = [w] { press(w, "CmdModif"); };
+                o.markerQuery = QStringLiteral("SELECT NBRO FROM FICHE WHERE NUMERO=%1").arg(a);
+            } else {
+                o.store = [w] { press(w, "CmdSupprimer"); };
+                o.markerQuery = QStringLiteral("SELECT CASE COUNT(*) WHEN 0 THEN 'MARQUEUR' END FROM FICHE "
+                                               "WHERE NUMERO=%1").arg(a);
+            }
+        } else if (window == "Form6") {
+            press(main, "CmdCreerFiche");
+            auto* w = forms().find<Form6>();
+            control<QComboBox>(w, "CmbType")->setEditText(kMarker);
+            o = {w,
+                 [w] {
+                     press(w, "Command1");
+                     press(w, "CmdNouvFiche");
+                 },
+                 QStringLiteral("SELECT Type FROM FICHE WHERE NUMERO=%1 AND NUMFICH=2").arg(a),
+                 [] { return control<QComboBox>(forms().find<Form6>(), "CmbType")->currentText(); }};
+        } else if (window == "Form7") {
+            press(main, "CmdExamens");
+            auto* w = forms().find<Form7>();
+            control<QLineEdit>(w, "TxtHystero")->setText(kMarker);
+            o = {w, [w] { press(w, "Command2"); }, QStringLiteral("SELECT HYSTERO FROM EXAMENS WHERE NUMERO=%1").arg(a),
+                 [] { return control<QLineEdit>(forms().find<Form7>(), "TxtHystero")->text(); }};
+        } else {
+            press(main, "CmdOuvrirFiche");
+            press(forms().find<Form5>(), "Command5");
+            auto* w = forms().find<Form30>();
+            control<QPlainTextEdit>(w, "TxtComment")->setPlainText(kMarker);
+            o = {w, [w] { press(w, "CmdEnreg"); },
+                 QStringLiteral("SELECT COMMENT FROM GROSSESSE WHERE NUMFICH IN "
+                                "(SELECT NUMINTFICH FROM FICHE WHERE NUMERO=%1)").arg(a),
+                 [] { return control<QPlainTextEdit>(forms().find<Form30>(), "TxtComment")->toPlainText(); }};
+        }
+        return o;
+    }
+    // The main window's command that opens the window for the couple it shows now.
+    void reopenForB(const QString& window)
+    {
+        if (window == "Form3")
+            press(main, "CmdModifie");
+        else if (window.startsWith("Form5"))
+            press(main, "CmdOuvrirFiche");
+        else if (window == "Form7")
+            press(main, "CmdExamens");
+        else {
+            press(main, "CmdOuvrirFiche");
+            press(forms().find<Form5>(), "Command5");
+        }
+    }
+};
+
 class TestRobustness : public QObject {
     Q_OBJECT
 
@@ -390,100 +516,25 @@ private slots:
     {
         QFETCH(QString, window);
         QFETCH(QString, move);
-        using fixture::control;
-        TestEnv env;
-        YesToAll yes;
-        platform::setMessageService(&yes);
-        office::FakeSpreadsheet fake;
-        QFile t(env.programDir() + QStringLiteral("/Folivex01.xls"));
-        QVERIFY(t.open(QIODevice::WriteOnly));
-        t.write("template");
-        t.close();
-        const QString db = env.dbPath();
-        // Name order DUPONT, MARTIN, ZOLA; partner order the same.
-        const int b1 = fixture::addCouple(db, "DUPONT", "AUBERT", "01/01/1970");
-        const int a = fixture::addCouple(db, "MARTIN", "MOREAU", "02/02/1972");
-        const int b2 = fixture::addCouple(db, "ZOLA", "ZELLER", "03/03/1974");
-        QList<int> otherSheets;
-        for (int couple : {b1, a, b2}) {
-            const int sheet = fixture::addSheet(db, couple, 1);
-            fixture::addRow(db, QStringLiteral("EXAMENS"), QStringLiteral("NUMERO"), couple);
-            if (couple != a) {
-                otherSheets << sheet;
-                fixture::addRow(db, QStringLiteral("GROSSESSE"), QStringLiteral("NUMFICH"), sheet);
-            }
-        }
+        ThreeCouples couples;
         const QString others[] = {
-            QStringLiteral("SELECT * FROM CIVILITES WHERE numero<>%1 ORDER BY numero").arg(a),
-            QStringLiteral("SELECT * FROM FICHE WHERE NUMERO<>%1 ORDER BY NUMINTFICH").arg(a),
-            QStringLiteral("SELECT * FROM EXAMENS WHERE NUMERO<>%1 ORDER BY NUMERO").arg(a),
+            QStringLiteral("SELECT * FROM CIVILITES WHERE numero<>%1 ORDER BY numero").arg(couples.a),
+            QStringLiteral("SELECT * FROM FICHE WHERE NUMERO<>%1 ORDER BY NUMINTFICH").arg(couples.a),
+            QStringLiteral("SELECT * FROM EXAMENS WHERE NUMERO<>%1 ORDER BY NUMERO").arg(couples.a),
             QStringLiteral("SELECT * FROM GROSSESSE WHERE NUMFICH IN (%1,%2) ORDER BY NUMFICH")
-                .arg(otherSheets[0]).arg(otherSheets[1]),
+                .arg(couples.otherSheets[0]).arg(couples.otherSheets[1]),
         };
         QStringList before;
         {
-            Sql sql(db);
+            Sql sql(couples.db());
             for (const QString& q : others)
                 before << sql.dump(q);
         }
-
-        Form4* main = forms().show<Form4>();
-        auto click = [](QWidget* w, const char* button) { control<QPushButton>(w, button)->click(); };
-        QTest::keyClicks(control<QLineEdit>(main, "Text1"), "MARTIN");
-        QCOMPARE(main->findChild<QLabel*>("NumLbl")->text(), QString::number(a));
-
-        // Open the window on A and change something in it.
-        std::function<void()> store;
-        QString markerQuery;
-        if (window == "Form3") {
-            click(main, "CmdModifie");
-            auto* w = forms().find<Form3>();
-            QVERIFY(w);
-            w->box("VilleTxt")->setText("MARQUEUR");
-            store = [w, click] { click(w, "Command2"); };
-            markerQuery = QStringLiteral("SELECT Ville FROM CIVILITES WHERE numero=%1").arg(a);
-        } else if (window.startsWith("Form5")) {
-            click(main, "CmdOuvrirFiche");
-            auto* w = forms().find<Form5>();
-            QVERIFY(w && w->isVisible());
-            control<QLineEdit>(w, "TxtNbrO")->setText("MARQUEUR");
-            if (window.endsWith("save")) {
-                store = [w, click] { click(w, "CmdModif"); };
-                markerQuery = QStringLiteral("SELECT NBRO FROM FICHE WHERE NUMERO=%1").arg(a);
-            } else {
-                store = [w, click] { click(w, "CmdSupprimer"); };
-                markerQuery = QStringLiteral("SELECT CASE COUNT(*) WHEN 0 THEN 'MARQUEUR' END FROM FICHE "
-                                             "WHERE NUMERO=%1").arg(a);
-            }
-        } else if (window == "Form6") {
-            click(main, "CmdCreerFiche");
-            auto* w = forms().find<Form6>();
-            QVERIFY(w && w->isVisible());
-            control<QComboBox>(w, "CmbType")->setEditText("MARQUEUR");
-            store = [w, click] {
-                click(w, "Command1");
-                click(w, "CmdNouvFiche");
-            };
-            markerQuery = QStringLiteral("SELECT Type FROM FICHE WHERE NUMERO=%1 AND NUMFICH=2").arg(a);
-        } else if (window == "Form7") {
-            click(main, "CmdExamens");
-            auto* w = forms().find<Form7>();
-            QVERIFY(w && w->isVisible());
-            control<QLineEdit>(w, "TxtHystero")->setText("MARQUEUR");
-            store = [w, click] { click(w, "Command2"); };
-            markerQuery = QStringLiteral("SELECT HYSTERO FROM EXAMENS WHERE NUMERO=%1").arg(a);
-        } else {
-            click(main, "CmdOuvrirFiche");
-            click(forms().find<Form5>(), "Command5");
-            auto* w = forms().find<Form30>();
-            QVERIFY(w && w->isVisible());
-            control<QPlainTextEdit>(w, "TxtComment")->setPlainText("MARQUEUR");
-            store = [w, click] { click(w, "CmdEnreg"); };
-            markerQuery = QStringLiteral("SELECT COMMENT FROM GROSSESSE WHERE NUMFICH IN "
-                                         "(SELECT NUMINTFICH FROM FICHE WHERE NUMERO=%1)").arg(a);
-        }
+        const ThreeCouples::Opened opened = couples.openOnA(window);
+        QVERIFY(opened.window && opened.window->isVisible());
 
         // The main window moves to another couple.
+        Form4* main = couples.main;
         auto* text1 = control<QLineEdit>(main, "Text1");
         if (move.startsWith('&'))
             for (auto* b : main->findChildren<QPushButton*>())
@@ -495,22 +546,20 @@ private slots:
             QTest::keyClick(text1, Qt::Key_Left);
         if (move == "Right in Text2")
             QTest::keyClick(control<QLineEdit>(main, "Text2"), Qt::Key_Right);
-        if (move == "search") {
-            text1->clear();
-            QTest::keyClicks(text1, "ZO");
-        }
+        if (move == "search")
+            couples.showB();
         if (move == "new dossier cancelled") {
-            click(main, "CmdCreeDossier");
-            click(forms().find<Form2>(), "Command3");
+            press(main, "CmdCreeDossier");
+            press(forms().find<Form2>(), "Command3");
         }
 
-        store();
+        opened.store();
         forms().flush();
 
-        Sql sql(db);
+        Sql sql(couples.db());
         for (int i = 0; i < int(std::size(others)); ++i)
             QCOMPARE(sql.dump(others[i]), before[i]);
-        QCOMPARE(sql.text(markerQuery.toUtf8().constData()), QString("MARQUEUR"));
+        QCOMPARE(sql.text(opened.markerQuery.toUtf8().constData()), ThreeCouples::kMarker);
         // Whatever couple a window shows, it shows that couple's own data.
         auto coupleColumn = [&](const QString& numero, const char* column) {
             return sql.text(QStringLiteral("SELECT %1 FROM CIVILITES WHERE numero=%2").arg(column, numero)
@@ -528,7 +577,35 @@ private slots:
                                   .arg(control<QLineEdit>(f5, "TxtNumIntFich")->text()).toUtf8().constData()),
                      n);
         }
-        platform::setMessageService(nullptr);
+    }
+
+    // A window holding unsaved work for couple A, then the main window's command that reopens it for another
+    // couple: the user is asked first, and No keeps the window as it was.
+    void unsavedWorkIsNeverDroppedSilently_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<bool>("drop");
+        for (const char* w : {"Form3", "Form5 save", "Form7", "Form30"}) {
+            QTest::newRow(qPrintable(QStringLiteral("%1 / No").arg(w))) << QString(w) << false;
+            QTest::newRow(qPrintable(QStringLiteral("%1 / Yes").arg(w))) << QString(w) << true;
+        }
+    }
+
+    void unsavedWorkIsNeverDroppedSilently()
+    {
+        QFETCH(QString, window);
+        QFETCH(bool, drop);
+        ThreeCouples couples;
+        const ThreeCouples::Opened opened = couples.openOnA(window);
+        QVERIFY(opened.window);
+        couples.showB();
+        couples.answers.refuse = drop ? QString() : QStringLiteral("sans enregistrer");
+        const int asked = int(couples.answers.texts.size());
+        couples.reopenForB(window);
+        forms().flush();
+        const QStringList questions = couples.answers.texts.mid(asked).filter(QStringLiteral("sans enregistrer"));
+        QCOMPARE(questions.size(), 1);
+        QCOMPARE(opened.marker() == ThreeCouples::kMarker, !drop);
     }
 
     void impatientUser_data()
