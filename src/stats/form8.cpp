@@ -10,6 +10,8 @@
 
 #include <QComboBox>
 #include <QHash>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QSet>
 #include <QStyle>
 
@@ -35,6 +37,16 @@ Form8::Form8() : ui(std::make_unique<Ui::Form8>())
     connect(ui->Command1, &QPushButton::clicked, this, &Form8::Command1_Click);
     connect(ui->Command2, &QPushButton::clicked, this, &Form8::Command2_Click);
     connect(ui->Command3, &QPushButton::clicked, this, &Form8::Command3_Click);
+
+    // Line i of the names stands beside line i of the numbers: the two lists scroll and select as one.
+    for (auto [from, to] : {std::pair{ui->List1, ui->List2}, std::pair{ui->List2, ui->List1}}) {
+        from->setUniformItemSizes(true);
+        connect(from->verticalScrollBar(), &QScrollBar::valueChanged, to->verticalScrollBar(), &QScrollBar::setValue);
+        connect(from, &QListWidget::currentRowChanged, to, [to](int row) {
+            if (row < to->count())
+                to->setCurrentRow(row);
+        });
+    }
 }
 
 Form8::~Form8() = default;

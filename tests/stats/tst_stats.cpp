@@ -13,9 +13,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTest>
 #include <QAction>
+#include <QApplication>
 
 using platform::forms;
 
@@ -232,6 +234,31 @@ private slots:
         QCOMPARE(names[10], QString());
         QCOMPARE(names[11], QString("NOM8   Prénom8"));
         QCOMPARE(names[16], QString("NOM3   "));
+    }
+
+    // The numbers and the names scroll and select together: line i of one stands beside line i of the other.
+    void numbersStayBesideTheirNames()
+    {
+        Form8* f = open();
+        QTest::mouseClick(w<QPushButton>(f, "CmdRechercher"), Qt::LeftButton);
+        auto* numbers = w<QListWidget>(f, "List1");
+        auto* names = w<QListWidget>(f, "List2");
+        for (QListWidget* list : {numbers, names})
+            list->setFixedHeight(4 * list->sizeHintForRow(0)); // fewer lines than results, as on a small screen
+        QApplication::processEvents();
+        auto topRow = [](QListWidget* list) { return list->indexAt(QPoint(2, 2)).row(); };
+        for (auto [scrolled, other] : {std::pair{names, numbers}, std::pair{numbers, names}}) {
+            scrolled->verticalScrollBar()->setValue(scrolled->verticalScrollBar()->maximum());
+            QVERIFY(topRow(scrolled) > 0);
+            QCOMPARE(topRow(other), topRow(scrolled));
+            scrolled->verticalScrollBar()->setValue(0);
+            QCOMPARE(topRow(other), 0);
+        }
+        names->setCurrentRow(12);
+        QCOMPARE(numbers->currentRow(), 12);
+        numbers->setCurrentRow(3);
+        QCOMPARE(names->currentRow(), 3);
+        QCOMPARE(topRow(names), topRow(numbers));
     }
 
     void couplesOfTwoTypesCountOnce()
