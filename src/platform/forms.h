@@ -2,6 +2,8 @@
 // The global window instances: a window is loaded (constructed, then its Form_Load run) on first touch,
 // shown, hidden, and unloaded (its Form_Unload may cancel; otherwise it is destroyed and the next touch
 // loads it anew). Windows reach one another only through this registry.
+#include "platform/inputboxes.h"
+
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -49,6 +51,7 @@ public:
         if (T* f = find<T>())
             return f;
         auto* f = new T();
+        setUpInputBoxes(f);
         m_forms[std::type_index(typeid(T))] = f;
         f->Form_Load();
         // The load may have unloaded the window again: the object stays valid until the event loop runs,

@@ -19,6 +19,11 @@ protected:
         if (event->type() != QEvent::KeyPress)
             return false;
         auto* ke = static_cast<QKeyEvent*>(event);
+        // A shortcut (Ctrl+V pastes) is no character, whatever text the platform gives its key; AltGr, which
+        // some platforms report as Ctrl+Alt, types one.
+        const auto mods = ke->modifiers();
+        if ((mods & (Qt::ControlModifier | Qt::MetaModifier)) && !(mods & Qt::AltModifier))
+            return false;
         int code = 0;
         if (ke->key() == Qt::Key_Backspace)
             code = 8;

@@ -58,7 +58,8 @@ void EFFACEXAMENS()
 
 void CmdExamens_Click()
 {
-    if (mainLabel("NomLbl").isEmpty())
+    // A couple is shown when its number is, surname or not.
+    if (mainLabel("NumLbl").isEmpty())
         return;
     const qint64 numero = qint64(platform::val(mainLabel("NumLbl")));
     const QString n = QString::number(numero);

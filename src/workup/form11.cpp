@@ -55,9 +55,8 @@ const Advice* adviceFor(int score)
 Form11::Form11() : ui(std::make_unique<Ui::Form11>())
 {
     ui->setupUi(this);
-    for (QLineEdit* e : {ui->TxtAge, ui->TxtPds, ui->TxtTaille})
-        platform::installKeyFilter(e, platform::digitsKey);
-    for (QLineEdit* e : {ui->TxtFsh, ui->TxtLh})
+    platform::installKeyFilter(ui->TxtAge, platform::digitsKey);
+    for (QLineEdit* e : {ui->TxtPds, ui->TxtTaille, ui->TxtFsh, ui->TxtLh})
         platform::installKeyFilter(e, platform::digitsCommaDotKey);
 
     connect(ui->TxtPds, &QLineEdit::textChanged, this, &Form11::TxtPds_Change);

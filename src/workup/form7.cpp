@@ -84,10 +84,9 @@ Form7::Form7() : ui(std::make_unique<Ui::Form7>())
         m_dateBoxes << box;
     }
 
-    platform::installKeyFilter(ui->TxtPds, platform::digitsKey);
-    platform::installKeyFilter(ui->TxtTaille, platform::digitsKey);
-    platform::installKeyFilter(ui->TxtFsh, platform::digitsCommaKey);
-    platform::installKeyFilter(ui->TxtLh, platform::digitsCommaKey);
+    // The numeric keypad's decimal key types ".": it is the decimal comma, never dropped (7.6 would read 76).
+    for (QLineEdit* box : {ui->TxtPds, ui->TxtTaille, ui->TxtFsh, ui->TxtLh})
+        platform::installKeyFilter(box, platform::digitsCommaDotKey);
 
     connect(ui->TxtPds, &QLineEdit::textChanged, this, &Form7::TxtPds_Change);
     connect(ui->TxtTaille, &QLineEdit::textChanged, this, &Form7::TxtTaille_Change);

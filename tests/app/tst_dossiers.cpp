@@ -5,6 +5,8 @@
 #include "data/globals.h"
 #include "support/testenv.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -157,6 +159,33 @@ private slots:
             QCOMPARE(env.messages.boxes.size(), 1);
             click(w, "Command3");
         }
+    }
+
+    // A text copied over several lines and pasted into a one-line box is stored on one line: each line break
+    // becomes a blank, and those at its ends go.
+    void pastedLineBreaksBecomeBlanks()
+    {
+        TestEnv env;
+        mainWindow();
+        Form2* w = openNew();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        const std::pair<const char*, QString> pastes[] = {
+            {"NomTxt", "DU\r\nPONT\r\n"}, {"VilleTxt", "PAU\n\n64000"}, {"Adresse1Txt", "\r12 rue Neuve\r"}};
+        for (const auto& [name, pasted] : pastes) {
+            QGuiApplication::clipboard()->setText(pasted);
+            w->box(name)->setFocus();
+            QTest::keyClick(w->box(name), Qt::Key_V, Qt::ControlModifier);
+        }
+        QCOMPARE(w->box("NomTxt")->text(), QString("DU PONT"));
+        QTest::keyClicks(w->box("NomTxt"), "t");
+        QCOMPARE(w->box("NomTxt")->text(), QString("DU PONTT")); // the caret stands after what was pasted
+        env.messages.answerYes();
+        click(w, "Command1");
+        QCOMPARE(column(env.dbPath(), 1, "Nom"), QString("DU PONTT"));
+        QCOMPARE(column(env.dbPath(), 1, "VILLE"), QString("PAU 64000"));
+        QCOMPARE(column(env.dbPath(), 1, "ADRESSE1"), QString("12 rue Neuve"));
+        QCOMPARE(label("NomLbl"), QString("DU PONTT"));
     }
 
     void clearButtonEmptiesEveryBox()

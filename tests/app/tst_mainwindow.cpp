@@ -8,6 +8,7 @@
 #include "platform/environment.h"
 #include "platform/settings.h"
 #include "support/testenv.h"
+#include "workup/form7.h"
 
 #include <QAction>
 #include <QDir>
@@ -250,6 +251,14 @@ private slots:
         QCOMPARE(label("NumLbl"), QString::number(n));
         for (const auto& f : app::kDossierFields)
             QVERIFY(label(f.mainLabel).isEmpty());
+        // Its number is shown, so its exams open like any couple's, and are saved as its own.
+        click("CmdExamens");
+        Form7* exams = forms().find<Form7>();
+        QVERIFY(exams && exams->isVisible());
+        control<QLineEdit>(exams, "TxtNum")->setText("40");
+        env.messages.answerYes();
+        QTest::mouseClick(control<QPushButton>(exams, "Command2"), Qt::LeftButton);
+        QCOMPARE(fixture::count(env.dbPath(), QString("SELECT*FROM EXAMENS WHERE NUMERO=%1").arg(n)), 1);
     }
 
     void deletionRemovesTheDossierButKeepsFollowUps()

@@ -6,7 +6,10 @@
 #include "pregnancy/record.h"
 #include "support/testenv.h"
 
+#include <QAbstractItemView>
 #include <QCheckBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -119,6 +122,63 @@ private slots:
         f = open(changed);
         QVERIFY(ctl<QCheckBox>(f, "ChkPathG_3")->isChecked());
         QCOMPARE(env->messages.boxes.last().buttons, platform::MsgButtons::Ok);
+    }
+
+    // An editable combo keeps what was typed: no item completes it on leaving, and a long text shows its
+    // start; the list still drops down and gives its item whole.
+    void combosKeepWhatIsTyped()
+    {
+        Form30* f = open();
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        auto* motif = ctl<QComboBox>(f, "CmbMotif");
+        const QString longText = QStringLiteral("Metrorragies repetees du premier trimestre, hospitalisee trois fois");
+        for (const QString& typed : {QStringLiteral("ma"), QStringLiteral("m"), QStringLiteral("hta"), longText}) {
+            motif->setFocus(Qt::TabFocusReason);
+            motif->clearEditText();
+            QTest::keyClicks(motif, typed);
+            QTest::keyClick(motif, Qt::Key_Tab);
+            QVERIFY(!motif->hasFocus());
+            QCOMPARE(motif->currentText(), typed);
+            QCOMPARE(motif->lineEdit()->cursorPosition(), 0);
+        }
+        QCOMPARE(motif->count(), 3);
+
+        auto* modal = ctl<QComboBox>(f, "CmbModal");
+        modal->setFocus(Qt::TabFocusReason);
+        QTest::keyClicks(modal, QStringLiteral("2 puis 3"));
+        modal->showPopup();
+        QAbstractItemView* list = modal->view();
+        QTRY_VERIFY(list->isVisible());
+        const QModelIndex third = list->model()->index(2, 0);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(third).center());
+        QTRY_VERIFY(!list->isVisible());
+        QCOMPARE(modal->currentText(), QStringLiteral("3"));
+
+        // Pasted: a combo's box is one line; the comment keeps its lines.
+        QGuiApplication::clipboard()->setText(QStringLiteral("1\r\n"));
+        auto* travail = ctl<QComboBox>(f, "CmbTravail");
+        travail->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(travail, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(travail->currentText(), QStringLiteral("1"));
+        QGuiApplication::clipboard()->setText(QStringLiteral("suivi\r\nà 12 SA"));
+        auto* comment = ctl<QPlainTextEdit>(f, "TxtComment");
+        comment->setFocus(Qt::TabFocusReason);
+        comment->moveCursor(QTextCursor::End);
+        QTest::keyClick(comment, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(comment->toPlainText(), QStringLiteral("Commentaires : \nsuivi\nà 12 SA"));
+
+        env->messages.answerYes();
+        click(f, "CmdEnreg");
+        forms().flush();
+        auto row = data::Database::open(env->dbPath())->OpenRecordset(QStringLiteral("SELECT*FROM GROSSESSE"));
+        const QStringList hospit = row->text(QStringLiteral("HOSPIT")).split(QStringLiteral("\r\n"));
+        QCOMPARE(hospit.value(3), longText);
+        QCOMPARE(hospit.value(5), QStringLiteral("3"));
+        // Shown again from the row: from its start too.
+        f = open();
+        QCOMPARE(ctl<QComboBox>(f, "CmbMotif")->currentText(), longText);
+        QCOMPARE(ctl<QComboBox>(f, "CmbMotif")->lineEdit()->cursorPosition(), 0);
     }
 
     void leavingWritesNothing()

@@ -403,6 +403,27 @@ private slots:
         QVERIFY(!forms().isLoaded<Form8>());
     }
 
+    // Enter in a criterion box adds nothing to its list and keeps the text typed, which the search then uses.
+    void enterInACriterionAddsNoItem()
+    {
+        Form8* f = open();
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        auto* type = w<QComboBox>(f, "CmbType");
+        for (const QString& typed : {QStringLiteral("fi"), QStringLiteral("Don d'ovocytes")}) {
+            type->setFocus(Qt::TabFocusReason);
+            type->clearEditText();
+            QTest::keyClicks(type, typed);
+            QTest::keyClick(type, Qt::Key_Return);
+            QCOMPARE(type->count(), 6);
+            QCOMPARE(type->currentText(), typed);
+        }
+        w<QLineEdit>(f, "TxtDate1")->setText("01/01/2000");
+        w<QLineEdit>(f, "TxtDate2")->setText("31/12/2009");
+        QTest::mouseClick(w<QPushButton>(f, "Command2"), Qt::LeftButton);
+        QCOMPARE(cell(f, "Label1"), QString("1"));
+    }
+
     void failingQueryShowsAMessage()
     {
         Form8* f = open();

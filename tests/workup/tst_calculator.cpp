@@ -80,9 +80,12 @@ private slots:
         QCOMPARE(box("TxtFsh"), QString("7,6"));
         type("TxtLh", "a1,5x");
         QCOMPARE(box("TxtLh"), QString("1,5"));
-        for (const char* name : {"TxtAge", "TxtPds", "TxtTaille"}) {
-            type(name, "3a,.5");
-            QCOMPARE(box(name), QString("35"));
+        // The age is whole; weight and height take a decimal comma, typed as "," or ".".
+        type("TxtAge", "3a,.5");
+        QCOMPARE(box("TxtAge"), QString("35"));
+        for (const char* name : {"TxtPds", "TxtTaille"}) {
+            type(name, "6a4.5");
+            QCOMPARE(box(name), QString("64,5"));
         }
     }
 

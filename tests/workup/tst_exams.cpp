@@ -18,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <array>
 
 using platform::MsgButtons;
 using platform::MsgResult;
@@ -84,6 +85,17 @@ class TestExams : public QObject {
     {
         QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
         QTest::qWait(250);
+    }
+    // The exams of a new couple aged 30 (0 age points), with the keys typed into weight, height, FSH and LH.
+    int openTyping(const QString& nom, const std::array<const char*, 4>& keys)
+    {
+        const int n = addCouple(nom);
+        showCouple(n, nom, "01/01/1975");
+        workup::CmdExamens_Click();
+        const char* boxes[] = {"TxtPds", "TxtTaille", "TxtFsh", "TxtLh"};
+        for (size_t i = 0; i < keys.size(); ++i)
+            type(boxes[i], keys[i]);
+        return n;
     }
     void activate()
     {
@@ -285,13 +297,7 @@ private slots:
 
     void scoreFollowsEveryInput()
     {
-        const int n = addCouple("ZETA");
-        showCouple(n, "ZETA", "01/01/1975"); // 30 years: 0 age points
-        workup::CmdExamens_Click();
-        type("TxtPds", "68");
-        type("TxtTaille", "162");
-        type("TxtFsh", "8");
-        type("TxtLh", "3");
+        openTyping("ZETA", {"68", "162", "8", "3"});
         QCOMPARE(label("LblBmi"), QString("25,9"));
         QCOMPARE(label("LblLhFsh"), QString("0,38"));
         QCOMPARE(label("LblRo"), QString("2")); // BMI 1 + FSH 1 + ratio 0
@@ -321,11 +327,28 @@ private slots:
         type("TxtFsh", "0,5");
         QCOMPARE(label("LblLhFsh"), QString("6"));
         QCOMPARE(label("LblRo"), QString("-1"));
+    }
 
-        type("TxtFsh", "7.,6"); // the full stop is dropped here, unlike in the calculator
+    // The full stop of a numeric keypad is the decimal comma in every number box, as in the calculator: the
+    // value stored and scored is the one typed, not ten times it. Other characters are still dropped.
+    void decimalsTypedWithAFullStop()
+    {
+        const int n = openTyping("IOTA", {"6a8.4", "162.", "7.6x", "3,2"});
+        QCOMPARE(c("TxtPds")->text(), QString("68,4"));
+        QCOMPARE(c("TxtTaille")->text(), QString("162,"));
         QCOMPARE(c("TxtFsh")->text(), QString("7,6"));
-        type("TxtPds", "6a0,5");
-        QCOMPARE(c("TxtPds")->text(), QString("605"));
+        type("TxtTaille", "162");
+        QCOMPARE(label("LblBmi"), QString("26,1"));
+        QCOMPARE(label("LblLhFsh"), QString("0,42"));
+        QCOMPARE(label("LblRo"), QString("2")); // BMI 1 + FSH 1 + ratio 0
+
+        env->messages.answerYes();
+        click("Command2");
+        auto row = examRow(n);
+        QCOMPARE(row->text("PDS"), QString("68,4"));
+        QCOMPARE(row->text("TAILLE"), QString("162"));
+        QCOMPARE(row->text("FSH"), QString("7,6"));
+        QCOMPARE(row->text("LH"), QString("3,2"));
     }
 
     void staleDatesMarkedAndReset()

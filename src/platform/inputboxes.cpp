@@ -1,0 +1,106 @@
+#include "platform/inputboxes.h"
+
+#include <QAbstractSpinBox>
+#include <QComboBox>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QValidator>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+bool isBreak(QChar c) { return c == u'\r' || c == u'\n'; }
+
+// Runs on every change of the box's text, typed, pasted, dropped or set from code, before the change is shown.
+class OneLineValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override
+    {
+        if (std::any_of(input.cbegin(), input.cend(), isBreak))
+            input = oneLine(input, &pos);
+        return Acceptable;
+    }
+};
+
+// Leaving the combo shows its text from the start. Popups and window switches do not leave it.
+class ComboStartOnLeave final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusOut) {
+            const auto reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
+                if (QLineEdit* edit = static_cast<QComboBox*>(watched)->lineEdit())
+                    edit->setCursorPosition(0);
+        }
+        return false;
+    }
+};
+
+void setUpCombo(QComboBox* combo)
+{
+    // Inline completion would replace what was typed ("ma" leaving as "MAP"), and its match ignores case.
+    combo->setCompleter(nullptr);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    QLineEdit* edit = combo->lineEdit();
+    // Whatever moves the caret while the user is elsewhere (a fill from code, an item matched on leaving)
+    // leaves the text shown from its start.
+    QObject::connect(edit, &QLineEdit::cursorPositionChanged, edit, [edit](int, int now) {
+        if (now != 0 && !edit->hasFocus())
+            edit->setCursorPosition(0);
+    });
+    combo->installEventFilter(new ComboStartOnLeave(combo));
+    edit->setCursorPosition(0);
+}
+
+} // namespace
+
+QString oneLine(const QString& text, int* pos)
+{
+    const qsizetype caret = pos ? *pos : -1;
+    QString out;
+    out.reserve(text.size());
+    qsizetype newCaret = -1;
+    for (qsizetype i = 0; i < text.size();) {
+        if (i == caret)
+            newCaret = out.size();
+        if (!isBreak(text[i])) {
+            out += text[i++];
+            continue;
+        }
+        qsizetype end = i;
+        while (end < text.size() && isBreak(text[end]))
+            ++end;
+        if (i > 0 && end < text.size())
+            out += u' ';
+        if (caret > i && caret <= end)
+            newCaret = out.size();
+        i = end;
+    }
+    if (pos)
+        *pos = int(newCaret < 0 ? out.size() : newCaret);
+    return out;
+}
+
+void setUpInputBoxes(QWidget* window)
+{
+    for (QComboBox* combo : window->findChildren<QComboBox*>())
+        if (combo->isEditable())
+            setUpCombo(combo);
+    for (QLineEdit* edit : window->findChildren<QLineEdit*>()) {
+        // A spin box's own box (the calendar's year) keeps its validator.
+        if (edit->validator() || qobject_cast<QAbstractSpinBox*>(edit->parentWidget()))
+            continue;
+        edit->setValidator(new OneLineValidator(edit));
+    }
+}
+
+} // namespace platform
