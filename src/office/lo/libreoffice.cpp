@@ -54,6 +54,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <clocale>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -133,25 +134,84 @@ bool processAlive(qint64 pid)
     return close > 0 && line.size() > close + 2 && line.at(close + 2) != 'Z';
 }
 
+bool isUtf8Locale(const QByteArray& name)
+{
+    const QByteArray lower = name.toLower();
+    return lower.contains(".utf-8") || lower.contains(".utf8");
+}
+
+bool localeInstalled(const QByteArray& name)
+{
+    const locale_t l = ::newlocale(LC_CTYPE_MASK, name.constData(), locale_t(0));
+    if (l == locale_t(0))
+        return false;
+    ::freelocale(l);
+    return true;
+}
+
+// The environment of the office: the program's own, without the test platform setting, and with a UTF-8
+// character type. The office turns file URLs into paths with the encoding of its character type; under "C"
+// or a Latin-1 locale it would write "LEFÈVRE" in Latin-1 bytes where the program (UTF-8 whatever its
+// locale) looks for UTF-8 ones. The other categories (messages, numbers) stay as they were.
+QList<QByteArray> officeEnvironment()
+{
+    QList<QByteArray> env;
+    QByteArray all, ctype, lang;
+    for (char** e = environ; *e; ++e) {
+        const QByteArray entry(*e);
+        if (entry.startsWith("QT_QPA_PLATFORM=") || entry.startsWith("URE_BOOTSTRAP="))
+            continue;
+        const QByteArray value = entry.mid(entry.indexOf('=') + 1);
+        if (entry.startsWith("LC_ALL="))
+            all = value;
+        else if (entry.startsWith("LC_CTYPE="))
+            ctype = value;
+        else if (entry.startsWith("LANG="))
+            lang = value;
+        env << entry;
+    }
+    const QByteArray effective = !all.isEmpty() ? all : !ctype.isEmpty() ? ctype : lang;
+    if (isUtf8Locale(effective))
+        return env;
+    // The same language in UTF-8 when the system has it ("fr_FR.ISO-8859-1" -> "fr_FR.UTF-8"), else C.UTF-8.
+    QByteArray language = effective;
+    QByteArray modifier;
+    if (const qsizetype at = language.indexOf('@'); at >= 0) {
+        modifier = language.mid(at);
+        language.truncate(at);
+    }
+    if (const qsizetype dot = language.indexOf('.'); dot >= 0)
+        language.truncate(dot);
+    if (language.isEmpty() || language == "POSIX")
+        language = "C";
+    QByteArray utf8 = language + ".UTF-8" + modifier;
+    if (!localeInstalled(utf8))
+        utf8 = "C.UTF-8";
+    if (!all.isEmpty()) {
+        // LC_ALL would override LC_CTYPE: let LANG carry it to every other category instead.
+        env.removeIf([](const QByteArray& e) { return e.startsWith("LC_") || e.startsWith("LANG="); });
+        env << "LANG=" + all;
+    } else {
+        env.removeIf([](const QByteArray& e) { return e.startsWith("LC_CTYPE="); });
+    }
+    env << "LC_CTYPE=" + utf8;
+    return env;
+}
+
 // Starts the office as a child in a session of its own, with no inherited standard streams (it would keep the
-// caller's pipes open) and without the test platform setting. A direct child is reaped by waitpid when it
-// ends, so no zombie is left where init does not reap; it still outlives the program when left running.
+// caller's pipes open). A direct child is reaped by waitpid when it ends, so no zombie is left where init does
+// not reap; it still outlives the program when left running.
 qint64 spawnDetached(const QString& program, const QStringList& args)
 {
     QList<QByteArray> argBytes{QFile::encodeName(program)};
     for (const QString& a : args)
-        argBytes << a.toLocal8Bit();
+        argBytes << a.toUtf8();
     std::vector<char*> argv;
     for (QByteArray& a : argBytes)
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    QList<QByteArray> envBytes;
-    for (char** e = environ; *e; ++e) {
-        const QByteArray entry(*e);
-        if (!entry.startsWith("QT_QPA_PLATFORM=") && !entry.startsWith("URE_BOOTSTRAP="))
-            envBytes << entry;
-    }
+    QList<QByteArray> envBytes = officeEnvironment();
     std::vector<char*> envp;
     for (QByteArray& e : envBytes)
         envp.push_back(e.data());
