@@ -17,6 +17,7 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
+#include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -37,6 +38,7 @@
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -357,6 +359,23 @@ void closeModel(const Reference<frame::XModel>& model)
     }
 }
 
+// A workbook on disk loaded hidden and read-only, closed when it goes out of scope.
+class ReadOnlyDocument {
+public:
+    ReadOnlyDocument(const Reference<frame::XDesktop2>& desktop, const QString& path)
+    {
+        Reference<frame::XComponentLoader> loader(desktop, UNO_QUERY_THROW);
+        model.set(loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_blank"), 0,
+                                               props({prop("Hidden", uno::Any(true)), prop("ReadOnly", uno::Any(true))})),
+                  UNO_QUERY_THROW);
+    }
+    ~ReadOnlyDocument() { closeModel(model); }
+    ReadOnlyDocument(const ReadOnlyDocument&) = delete;
+    ReadOnlyDocument& operator=(const ReadOnlyDocument&) = delete;
+
+    Reference<frame::XModel> model;
+};
+
 } // namespace
 
 struct LibreOfficeSpreadsheet::Impl {
@@ -495,6 +514,19 @@ struct LibreOfficeSpreadsheet::Impl {
         waitForExit();
         launcherPid = 0;
         return true;
+    }
+
+    // What read finds in a workbook on disk, loaded hidden and read-only; nothing when it cannot be read.
+    template <class Result, class Read> Result readDocument(const QString& path, Read read)
+    {
+        if (!QFileInfo(path).isFile() || !ensureRunning())
+            return {};
+        try {
+            const ReadOnlyDocument document(desktop, path);
+            return read(document.model);
+        } catch (const uno::Exception&) {
+            return {};
+        }
     }
 
     bool hasOpenDocuments()
@@ -724,24 +756,40 @@ void LibreOfficeSpreadsheet::shutdown()
         d->waitForExit();
 }
 
+QList<QStringList> LibreOfficeSpreadsheet::readTexts(const QString& path, const QString& range)
+{
+    return d->readDocument<QList<QStringList>>(path, [&](const Reference<frame::XModel>& model) {
+        QList<QStringList> rows;
+        const Reference<sheet::XCellRangeData> data(firstSheet(model)->getCellRangeByName(ou(range)),
+                                                     UNO_QUERY_THROW);
+        for (const uno::Sequence<uno::Any>& row : data->getDataArray()) {
+            QStringList texts;
+            for (const uno::Any& value : row) {
+                OUString text;
+                double number = 0;
+                texts << ((value >>= text) ? qs(text) : (value >>= number) ? QString::number(number) : QString());
+            }
+            rows << texts;
+        }
+        return rows;
+    });
+}
+
 QList<CellContent> LibreOfficeSpreadsheet::readCells(const QString& path, const QStringList& addresses)
 {
-    QList<CellContent> cells;
-    if (!QFileInfo(path).isFile() || !d->ensureRunning())
-        return cells;
-    Reference<frame::XModel> model;
-    try {
-        Reference<frame::XComponentLoader> loader(d->desktop, UNO_QUERY_THROW);
-        model.set(loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_blank"), 0,
-                                               props({prop("Hidden", uno::Any(true)), prop("ReadOnly", uno::Any(true))})),
-                  UNO_QUERY_THROW);
+    return d->readDocument<QList<CellContent>>(path, [&](const Reference<frame::XModel>& model) {
+        QList<CellContent> cells;
         const Reference<sheet::XSpreadsheet> sheet = firstSheet(model);
         const Reference<util::XNumberFormats> formats = numberFormats(model);
         for (const QString& address : addresses) {
             const Reference<table::XCell> cell = cellAt(sheet, address);
             CellContent content;
+            const Reference<beans::XPropertySet> cellProps(cell, UNO_QUERY_THROW);
             content.text = qs(Reference<text::XText>(cell, UNO_QUERY_THROW)->getString());
             content.value = cell->getValue();
+            awt::Size size;
+            cellProps->getPropertyValue(OUString::createFromAscii("Size")) >>= size;
+            content.height = size.Height;
             switch (cell->getType()) {
             case table::CellContentType_EMPTY: content.type = CellContent::Type::Empty; break;
             case table::CellContentType_TEXT: content.type = CellContent::Type::Text; break;
@@ -751,8 +799,7 @@ QList<CellContent> LibreOfficeSpreadsheet::readCells(const QString& path, const 
                 break;
             case table::CellContentType_VALUE: {
                 sal_Int32 key = 0;
-                Reference<beans::XPropertySet>(cell, UNO_QUERY_THROW)
-                    ->getPropertyValue(OUString::createFromAscii("NumberFormat")) >>= key;
+                cellProps->getPropertyValue(OUString::createFromAscii("NumberFormat")) >>= key;
                 content.type = isDateFormat(formats, key) ? CellContent::Type::Date : CellContent::Type::Number;
                 if (content.type == CellContent::Type::Date)
                     content.date = platform::fromDayNumber(content.value);
@@ -762,11 +809,8 @@ QList<CellContent> LibreOfficeSpreadsheet::readCells(const QString& path, const 
             }
             cells << content;
         }
-    } catch (const uno::Exception&) {
-        cells.clear();
-    }
-    closeModel(model);
-    return cells;
+        return cells;
+    });
 }
 
 QList<qint64> officeProcessIds(const QString& pipeName) { return processesWithPipe(pipeName, true); }
