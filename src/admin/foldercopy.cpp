@@ -85,11 +85,13 @@ public:
         // A link back to a folder being copied would copy it without end; one into the destination would
         // copy the copy.
         if (std::any_of(m_open.begin(), m_open.end(), [&](const fs::path& open) { return within(open, real); })) {
-            fail(QStringLiteral("Le lien %1 mène à un répertoire qui le contient : il n'est pas copié").arg(shown(from)));
+            fail(QStringLiteral("Le lien %1 mène à un répertoire qui le contient : il n'est pas copié")
+                     .arg(shown(from)));
             return;
         }
         if (!m_open.empty() && (within(real, m_destination) || within(m_destination, real))) {
-            fail(QStringLiteral("Le lien %1 mène au répertoire de destination : il n'est pas copié").arg(shown(from)));
+            fail(QStringLiteral("Le lien %1 mène au répertoire de destination : il n'est pas copié")
+                     .arg(shown(from)));
             return;
         }
         fs::create_directories(to, ec);
