@@ -11,8 +11,10 @@ foreach(source ${sources})
   get_filename_component(name ${source} NAME_WE)
   file(REMOVE ${OUT_DIR}/${name}.xls)
 endforeach()
+# A UTF-8 character type, or the office writes accented build folders in the bytes of the build's locale.
 execute_process(
-  COMMAND ${SOFFICE} -env:UserInstallation=file://${PROFILE_DIR} --headless --norestore --nolockcheck
+  COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8
+          ${SOFFICE} -env:UserInstallation=file://${PROFILE_DIR} --headless --norestore --nolockcheck
           --nologo --convert-to "xls:MS Excel 97" --outdir ${OUT_DIR} ${sources}
   RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err
   TIMEOUT 300)

@@ -5,9 +5,10 @@
 //   sheet NAME            name of the sheet
 //   width COLUMN SIZE     column width, e.g. "width A 6cm"
 //   ADDRESS [{flags}] CONTENT
-// flags: b bold, d date format, p a place the program fills (shaded). A content starting with "=" is an
-// OpenFormula expression; a plain number is a number; anything else is text. "@PROTOCOLE@" is replaced by the
-// protocol's name.
+// flags: b bold, d date format, p a place the program fills (shaded; its row is made tall enough for accented
+// capitals, which Calc clips at its default row height). A content starting with "=" is an OpenFormula
+// expression; a plain number is a number; anything else is text. "@PROTOCOLE@" is replaced by the protocol's
+// name.
 //
 // Usage: make_templates SOURCE_DIR OUTPUT_DIR
 //   reads protocole.cells + protocoles.txt (ten names -> Folivex01 .. Folivex10) and FIVNAT.cells.
@@ -103,6 +104,14 @@ bool parse(const QString& text, const QString& protocol, Sheet* sheet, QString* 
     return true;
 }
 
+// The row style of rows holding a place the program fills.
+const QString kPlaceRow = QStringLiteral("roPlace");
+
+bool holdsPlace(const QMap<int, Cell>& row)
+{
+    return std::any_of(row.begin(), row.end(), [](const Cell& c) { return c.flags.contains(QLatin1Char('p')); });
+}
+
 QString styleName(const QString& flags)
 {
     QString sorted = flags;
@@ -135,6 +144,14 @@ void writeStyles(QXmlStreamWriter& xml, const Sheet& sheet)
         xml.writeAttribute(QStringLiteral("style:column-width"), it.value());
         xml.writeEndElement();
     }
+
+    xml.writeStartElement(QStringLiteral("style:style"));
+    xml.writeAttribute(QStringLiteral("style:name"), kPlaceRow);
+    xml.writeAttribute(QStringLiteral("style:family"), QStringLiteral("table-row"));
+    xml.writeEmptyElement(QStringLiteral("style:table-row-properties"));
+    xml.writeAttribute(QStringLiteral("style:row-height"), QStringLiteral("0.6cm"));
+    xml.writeAttribute(QStringLiteral("style:use-optimal-row-height"), QStringLiteral("false"));
+    xml.writeEndElement();
 
     QSet<QString> done;
     for (const auto& row : sheet.rows) {
@@ -243,6 +260,8 @@ bool writeFods(const Sheet& sheet, const QString& path)
             xml.writeEndElement();
         }
         xml.writeStartElement(QStringLiteral("table:table-row"));
+        if (holdsPlace(row.value()))
+            xml.writeAttribute(QStringLiteral("table:style-name"), kPlaceRow);
         int nextCol = 1;
         for (auto cell = row->begin(); cell != row->end(); ++cell) {
             emptyCells(xml, cell.key() - nextCol);

@@ -2,8 +2,8 @@
 
 #include "app/form4.h"
 #include "admin/foldercopy.h"
+#include "cycles/fiche.h"
 #include "data/globals.h"
-#include "platform/environment.h"
 #include "platform/messages.h"
 #include "platform/settings.h"
 #include "ui_form21.h"
@@ -56,7 +56,7 @@ Form21::~Form21() = default;
 
 void Form21::Form_Load()
 {
-    m_workbookDir = setting(QStringLiteral("CheminXls"), platform::programDir());
+    m_workbookDir = cycles::workbookDir();
     const QString backupDir = setting(kBackupKey, QString());
     ui->Label1->setText(backupDir);
     ui->CmdSauve->setText(QStringLiteral("Sauvegarder tout le repertoire : \n%1\nvers\n%2").arg(m_workbookDir, backupDir));
@@ -92,7 +92,7 @@ void Form21::Command2_Click()
 Form21::Folders Form21::foldersFromSettings()
 {
     // No default backup folder: copying the program directory instead would be worse than no backup.
-    return {setting(QStringLiteral("CheminXls"), platform::programDir()), setting(kBackupKey, QString())};
+    return {cycles::workbookDir(), setting(kBackupKey, QString())};
 }
 
 QString Form21::refusal(const Folders& folders)

@@ -29,7 +29,8 @@ QString workbookFileName(const QString& surname, const QString& firstName, const
 QString freeWorkbookName(data::Database& db, const QString& fileName);
 
 // The workbook directory (setting CheminXls, read at each use; the program directory when unset or empty) and
-// a file in it. The creation window saves there and the cycle sheet window opens from there.
+// a file in it. The creation window saves there, the cycle sheet window opens from there and the backup copies
+// it.
 QString workbookDir();
 QString workbookPath(const QString& fileName);
 

@@ -32,6 +32,7 @@ struct CellContent {
     double value = 0;
     QDate date;     // Date
     QString formula; // Formula
+    int height = 0;  // of the cell's row, in hundredths of a millimetre
 };
 
 class LibreOfficeSpreadsheet : public Spreadsheet {
@@ -60,6 +61,9 @@ public:
 
     // Reads cells of the first sheet of a workbook on disk (loaded hidden and read-only).
     QList<CellContent> readCells(const QString& path, const QStringList& addresses);
+    // The texts of a block of cells of the first sheet ("A1:Z160"), row by row, in one call; empty when the
+    // workbook cannot be read.
+    QList<QStringList> readTexts(const QString& path, const QString& range);
 
 private:
     struct Impl;

@@ -18,6 +18,10 @@ struct RegistryCell {
     QString cell;
     QString control; // empty for Initials
     Source source = Source::Item;
+    // What the form prints beside the cell, in its row (below it for A1), and above it where the same row
+    // holds several cells (trimester or child); the sample form "FIVNAT.xls" is checked against them.
+    QString caption;
+    QString heading;
 };
 
 // The 98 cells in writing order.

@@ -10,7 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -26,6 +30,27 @@ QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+// A path whose last parts are raw bytes, such as the Latin-1 names that unzipping a Windows archive gives.
+std::filesystem::path rawPath(const QString& folder, const std::string& bytes)
+{
+    return std::filesystem::path(QFile::encodeName(folder).toStdString()) / bytes;
+}
+
+void putRawFile(const std::filesystem::path& path, const std::string& bytes)
+{
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// `diff -r` finds no difference (it follows linked folders, as the copy does).
+void verifySameTree(const QString& a, const QString& b)
+{
+    QProcess diff;
+    diff.start(QStringLiteral("diff"), {QStringLiteral("-r"), a, b});
+    QVERIFY(diff.waitForFinished());
+    QVERIFY2(diff.exitCode() == 0, diff.readAllStandardOutput() + diff.readAllStandardError());
 }
 
 } // namespace
@@ -69,6 +94,8 @@ private slots:
         platform::forms().unload<Form21>();
         platform::forms().unloadAll();
         platform::forms().flush();
+        // The temporary directory cannot remove names that are not UTF-8 by itself.
+        std::filesystem::remove_all(QFile::encodeName(env->path(QString())).toStdString());
         env.reset();
     }
 
@@ -216,6 +243,84 @@ private slots:
         QVERIFY(env->messages.texts().value(0).startsWith("Restauration non effectuée"));
         QCOMPARE(env->messages.boxes.size(), 1);
         verifyBackInMain();
+    }
+
+    // Every entry comes across under its own bytes: a Latin-1 name, accents and blanks, a hidden file, and a
+    // linked folder, copied as its content.
+    void wholeTreeBackedUpAndRestored()
+    {
+        putRawFile(rawPath(xls(), "LEF\xC8VRE\xC9l3_38426.xls"), "latin-1 name");
+        putRawFile(rawPath(xls(), "Ann\xE9" "e 2004/MARTICl1_38000.xls"), "latin-1 folder");
+        putFile(xls() + "/Fiches été/DUPRÉ Hélène 2.xls", "accents and blanks");
+        putFile(xls() + "/.cache", "hidden");
+        putFile(env->path("ailleurs/partagée/lien.xls"), "through a link");
+        QVERIFY(QFile::link(env->path("ailleurs"), xls() + "/Lien vers ailleurs"));
+        QVERIFY(QFile::link(env->path("ailleurs/partagée/lien.xls"), xls() + "/fichier lié.xls"));
+        env->setSetting("SAUVE", env->path("save"));
+        open();
+        button("CmdSauve")->click();
+        QCOMPARE(env->messages.texts(), QStringList{"Sauvegarde terminée"});
+        verifyBackInMain();
+        verifySameTree(xls(), env->path("save"));
+        QVERIFY(!QFileInfo(env->path("save/Lien vers ailleurs")).isSymLink());
+
+        std::filesystem::remove_all(QFile::encodeName(xls()).toStdString());
+        QVERIFY(QDir().mkpath(xls()));
+        env->messages.clear();
+        open();
+        env->messages.answerYes();
+        button("CmdRestaure")->click();
+        QCOMPARE(env->messages.texts().value(1), QStringLiteral("Restauration effectuée"));
+        verifyBackInMain();
+        verifySameTree(env->path("save"), xls());
+    }
+
+    // What cannot be copied is named, and the rest is copied all the same.
+    void entriesNotCopiedNamed()
+    {
+        putFile(xls() + "/A.xls", "cycle");
+        QVERIFY(QFile::link(env->path("disparu.xls"), xls() + "/perdu.xls"));   // a link to nothing
+        QVERIFY(QDir().mkpath(xls() + "/sous"));
+        QVERIFY(QFile::link(xls(), xls() + "/sous/boucle"));                    // leads back into the tree
+        putFile(xls() + "/Z.xls", "last cycle");
+        env->setSetting("SAUVE", env->path("save"));
+        open();
+        button("CmdSauve")->click();
+        QCOMPARE(env->messages.boxes.size(), 1);
+        const QString text = env->messages.texts().first();
+        QVERIFY2(text.startsWith("Sauvegarde non effectuée"), qPrintable(text));
+        QVERIFY2(text.contains(xls() + "/perdu.xls"), qPrintable(text));
+        QVERIFY2(text.contains(xls() + "/sous/boucle"), qPrintable(text));
+        QVERIFY2(!text.contains("A.xls") && !text.contains("Z.xls"), qPrintable(text));
+        verifyBackInMain();
+        QCOMPARE(fileBytes(env->path("save/A.xls")), QByteArray("cycle"));
+        QCOMPARE(fileBytes(env->path("save/Z.xls")), QByteArray("last cycle"));
+
+        // The restore names what it could not copy back, under its Latin-1 name read as such.
+        std::filesystem::create_directory_symlink("/nulle/part", rawPath(env->path("save"), "r\xE9pertoire"));
+        env->messages.clear();
+        open();
+        env->messages.answerYes();
+        button("CmdRestaure")->click();
+        QCOMPARE(env->messages.boxes.size(), 2);
+        const QString restore = env->messages.texts().at(1);
+        QVERIFY2(restore.startsWith("Restauration non effectuée"), qPrintable(restore));
+        QVERIFY2(restore.contains(env->path("save") + "/répertoire"), qPrintable(restore));
+        verifyBackInMain();
+    }
+
+    // An empty workbook directory setting is the program directory, as for the cycle windows.
+    void emptyWorkbookSettingIsProgramDirectory()
+    {
+        env->setSetting("CheminXls", QString());
+        env->setSetting("SAUVE", env->path("save"));
+        putFile(env->programDir() + "/MARTICl1_38000.xls", "cycle");
+        open();
+        QCOMPARE(button("CmdSauve")->text(),
+                 "Sauvegarder tout le repertoire : \n" + env->programDir() + "\nvers\n" + env->path("save"));
+        button("CmdSauve")->click();
+        QCOMPARE(env->messages.texts(), QStringList{"Sauvegarde terminée"});
+        QCOMPARE(fileBytes(env->path("save/MARTICl1_38000.xls")), QByteArray("cycle"));
     }
 
     void failuresReported()

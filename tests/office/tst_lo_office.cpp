@@ -2,6 +2,7 @@
 // back; the program's instance is the only one it ever closes, and none of its processes outlives the suite.
 #include "office/libreoffice.h"
 #include "office/spreadsheet.h"
+#include "pregnancy/registry.h"
 #include "support/testenv.h"
 
 #include <QDir>
@@ -42,6 +43,7 @@ private slots:
 
     void fillSaveAndReadBack();
     void registryFormTakesEveryCell();
+    void placesTallEnoughForAccents();
     void replacingAsksFirst();
     void failedSaves();
     void missingFiles();
@@ -192,6 +194,27 @@ void TstLoOffice::registryFormTakesEveryCell()
     QCOMPARE(filled.size(), 98);
     for (int i = 0; i < filled.size(); ++i)
         QCOMPARE(filled[i].text, QStringLiteral("v") + addresses[i]);
+}
+
+void TstLoOffice::placesTallEnoughForAccents()
+{
+    // Calc draws È and É above the cap height of its 10-point font: a row of 0.45 cm clips them, 0.5 cm just
+    // touches the border.
+    constexpr int kAccentedRow = 550; // hundredths of a millimetre
+    QStringList registry;
+    for (const auto& c : pregnancy::registryCells())
+        registry << c.cell;
+    QList<std::pair<QString, QStringList>> templates{{"FIVNAT.xls", registry}};
+    for (int n = 1; n <= 10; ++n)
+        templates.append({QStringLiteral("Folivex%1.xls").arg(n, 2, 10, QLatin1Char('0')),
+                          {"A3", "B6", "K6", "I1", "H10", "N8", "K8"}});
+    for (const auto& [name, places] : templates) {
+        const QList<CellContent> cells = m_office->readCells(m_env->programDir() + "/" + name, places);
+        QCOMPARE(cells.size(), places.size());
+        for (int i = 0; i < cells.size(); ++i)
+            QVERIFY2(cells[i].height >= kAccentedRow,
+                     qPrintable(QStringLiteral("%1 %2: %3").arg(name, places[i]).arg(cells[i].height)));
+    }
 }
 
 void TstLoOffice::replacingAsksFirst()

@@ -81,7 +81,7 @@ void TestEnv::installTemplates()
     const QString built = qEnvironmentVariable("FOLIVEX_BINARY_DIR") + QStringLiteral("/templates");
     const QDir dir(built);
     for (const QString& f : dir.entryList({QStringLiteral("*.xls")}, QDir::Files)) {
-        QFile::remove(m_progDir + QLatin1Char('/') + f);
-        QFile::copy(dir.filePath(f), m_progDir + QLatin1Char('/') + f);
+        QFile::remove(platform::programFile(f));
+        QFile::copy(dir.filePath(f), platform::programFile(f));
     }
 }

@@ -54,7 +54,7 @@ public:
     // Writes CHEMIN (and the other keys) in the test's settings file.
     void setSetting(const QString& key, const QString& value);
 
-    // Copies the sample templates built by the project into the program directory, when they exist.
+    // Copies the sample templates built by the project into the program directory (as set now), when they exist.
     void installTemplates();
 
     FakeMessages messages;

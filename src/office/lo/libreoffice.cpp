@@ -17,6 +17,7 @@
 #include <cppuhelper/bootstrap.hxx>
 #include <rtl/ustring.hxx>
 
+#include <com/sun/star/awt/Size.hpp>
 #include <com/sun/star/awt/XTopWindow.hpp>
 #include <com/sun/star/awt/XWindow.hpp>
 #include <com/sun/star/beans/PropertyValue.hpp>
@@ -37,6 +38,7 @@
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
+#include <com/sun/star/sheet/XCellRangeData.hpp>
 #include <com/sun/star/sheet/XSpreadsheet.hpp>
 #include <com/sun/star/sheet/XSpreadsheetDocument.hpp>
 #include <com/sun/star/sheet/XSpreadsheetView.hpp>
@@ -54,6 +56,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <clocale>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -133,25 +136,84 @@ bool processAlive(qint64 pid)
     return close > 0 && line.size() > close + 2 && line.at(close + 2) != 'Z';
 }
 
+bool isUtf8Locale(const QByteArray& name)
+{
+    const QByteArray lower = name.toLower();
+    return lower.contains(".utf-8") || lower.contains(".utf8");
+}
+
+bool localeInstalled(const QByteArray& name)
+{
+    const locale_t l = ::newlocale(LC_CTYPE_MASK, name.constData(), locale_t(0));
+    if (l == locale_t(0))
+        return false;
+    ::freelocale(l);
+    return true;
+}
+
+// The environment of the office: the program's own, without the test platform setting, and with a UTF-8
+// character type. The office turns file URLs into paths with the encoding of its character type; under "C"
+// or a Latin-1 locale it would write "LEFÈVRE" in Latin-1 bytes where the program (UTF-8 whatever its
+// locale) looks for UTF-8 ones. The other categories (messages, numbers) stay as they were.
+QList<QByteArray> officeEnvironment()
+{
+    QList<QByteArray> env;
+    QByteArray all, ctype, lang;
+    for (char** e = environ; *e; ++e) {
+        const QByteArray entry(*e);
+        if (entry.startsWith("QT_QPA_PLATFORM=") || entry.startsWith("URE_BOOTSTRAP="))
+            continue;
+        const QByteArray value = entry.mid(entry.indexOf('=') + 1);
+        if (entry.startsWith("LC_ALL="))
+            all = value;
+        else if (entry.startsWith("LC_CTYPE="))
+            ctype = value;
+        else if (entry.startsWith("LANG="))
+            lang = value;
+        env << entry;
+    }
+    const QByteArray effective = !all.isEmpty() ? all : !ctype.isEmpty() ? ctype : lang;
+    if (isUtf8Locale(effective))
+        return env;
+    // The same language in UTF-8 when the system has it ("fr_FR.ISO-8859-1" -> "fr_FR.UTF-8"), else C.UTF-8.
+    QByteArray language = effective;
+    QByteArray modifier;
+    if (const qsizetype at = language.indexOf('@'); at >= 0) {
+        modifier = language.mid(at);
+        language.truncate(at);
+    }
+    if (const qsizetype dot = language.indexOf('.'); dot >= 0)
+        language.truncate(dot);
+    if (language.isEmpty() || language == "POSIX")
+        language = "C";
+    QByteArray utf8 = language + ".UTF-8" + modifier;
+    if (!localeInstalled(utf8))
+        utf8 = "C.UTF-8";
+    if (!all.isEmpty()) {
+        // LC_ALL would override LC_CTYPE: let LANG carry it to every other category instead.
+        env.removeIf([](const QByteArray& e) { return e.startsWith("LC_") || e.startsWith("LANG="); });
+        env << "LANG=" + all;
+    } else {
+        env.removeIf([](const QByteArray& e) { return e.startsWith("LC_CTYPE="); });
+    }
+    env << "LC_CTYPE=" + utf8;
+    return env;
+}
+
 // Starts the office as a child in a session of its own, with no inherited standard streams (it would keep the
-// caller's pipes open) and without the test platform setting. A direct child is reaped by waitpid when it
-// ends, so no zombie is left where init does not reap; it still outlives the program when left running.
+// caller's pipes open). A direct child is reaped by waitpid when it ends, so no zombie is left where init does
+// not reap; it still outlives the program when left running.
 qint64 spawnDetached(const QString& program, const QStringList& args)
 {
     QList<QByteArray> argBytes{QFile::encodeName(program)};
     for (const QString& a : args)
-        argBytes << a.toLocal8Bit();
+        argBytes << a.toUtf8();
     std::vector<char*> argv;
     for (QByteArray& a : argBytes)
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    QList<QByteArray> envBytes;
-    for (char** e = environ; *e; ++e) {
-        const QByteArray entry(*e);
-        if (!entry.startsWith("QT_QPA_PLATFORM=") && !entry.startsWith("URE_BOOTSTRAP="))
-            envBytes << entry;
-    }
+    QList<QByteArray> envBytes = officeEnvironment();
     std::vector<char*> envp;
     for (QByteArray& e : envBytes)
         envp.push_back(e.data());
@@ -297,6 +359,23 @@ void closeModel(const Reference<frame::XModel>& model)
     }
 }
 
+// A workbook on disk loaded hidden and read-only, closed when it goes out of scope.
+class ReadOnlyDocument {
+public:
+    ReadOnlyDocument(const Reference<frame::XDesktop2>& desktop, const QString& path)
+    {
+        Reference<frame::XComponentLoader> loader(desktop, UNO_QUERY_THROW);
+        model.set(loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_blank"), 0,
+                                               props({prop("Hidden", uno::Any(true)), prop("ReadOnly", uno::Any(true))})),
+                  UNO_QUERY_THROW);
+    }
+    ~ReadOnlyDocument() { closeModel(model); }
+    ReadOnlyDocument(const ReadOnlyDocument&) = delete;
+    ReadOnlyDocument& operator=(const ReadOnlyDocument&) = delete;
+
+    Reference<frame::XModel> model;
+};
+
 } // namespace
 
 struct LibreOfficeSpreadsheet::Impl {
@@ -435,6 +514,19 @@ struct LibreOfficeSpreadsheet::Impl {
         waitForExit();
         launcherPid = 0;
         return true;
+    }
+
+    // What read finds in a workbook on disk, loaded hidden and read-only; nothing when it cannot be read.
+    template <class Result, class Read> Result readDocument(const QString& path, Read read)
+    {
+        if (!QFileInfo(path).isFile() || !ensureRunning())
+            return {};
+        try {
+            const ReadOnlyDocument document(desktop, path);
+            return read(document.model);
+        } catch (const uno::Exception&) {
+            return {};
+        }
     }
 
     bool hasOpenDocuments()
@@ -664,24 +756,40 @@ void LibreOfficeSpreadsheet::shutdown()
         d->waitForExit();
 }
 
+QList<QStringList> LibreOfficeSpreadsheet::readTexts(const QString& path, const QString& range)
+{
+    return d->readDocument<QList<QStringList>>(path, [&](const Reference<frame::XModel>& model) {
+        QList<QStringList> rows;
+        const Reference<sheet::XCellRangeData> data(firstSheet(model)->getCellRangeByName(ou(range)),
+                                                     UNO_QUERY_THROW);
+        for (const uno::Sequence<uno::Any>& row : data->getDataArray()) {
+            QStringList texts;
+            for (const uno::Any& value : row) {
+                OUString text;
+                double number = 0;
+                texts << ((value >>= text) ? qs(text) : (value >>= number) ? QString::number(number) : QString());
+            }
+            rows << texts;
+        }
+        return rows;
+    });
+}
+
 QList<CellContent> LibreOfficeSpreadsheet::readCells(const QString& path, const QStringList& addresses)
 {
-    QList<CellContent> cells;
-    if (!QFileInfo(path).isFile() || !d->ensureRunning())
-        return cells;
-    Reference<frame::XModel> model;
-    try {
-        Reference<frame::XComponentLoader> loader(d->desktop, UNO_QUERY_THROW);
-        model.set(loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_blank"), 0,
-                                               props({prop("Hidden", uno::Any(true)), prop("ReadOnly", uno::Any(true))})),
-                  UNO_QUERY_THROW);
+    return d->readDocument<QList<CellContent>>(path, [&](const Reference<frame::XModel>& model) {
+        QList<CellContent> cells;
         const Reference<sheet::XSpreadsheet> sheet = firstSheet(model);
         const Reference<util::XNumberFormats> formats = numberFormats(model);
         for (const QString& address : addresses) {
             const Reference<table::XCell> cell = cellAt(sheet, address);
             CellContent content;
+            const Reference<beans::XPropertySet> cellProps(cell, UNO_QUERY_THROW);
             content.text = qs(Reference<text::XText>(cell, UNO_QUERY_THROW)->getString());
             content.value = cell->getValue();
+            awt::Size size;
+            cellProps->getPropertyValue(OUString::createFromAscii("Size")) >>= size;
+            content.height = size.Height;
             switch (cell->getType()) {
             case table::CellContentType_EMPTY: content.type = CellContent::Type::Empty; break;
             case table::CellContentType_TEXT: content.type = CellContent::Type::Text; break;
@@ -691,8 +799,7 @@ QList<CellContent> LibreOfficeSpreadsheet::readCells(const QString& path, const 
                 break;
             case table::CellContentType_VALUE: {
                 sal_Int32 key = 0;
-                Reference<beans::XPropertySet>(cell, UNO_QUERY_THROW)
-                    ->getPropertyValue(OUString::createFromAscii("NumberFormat")) >>= key;
+                cellProps->getPropertyValue(OUString::createFromAscii("NumberFormat")) >>= key;
                 content.type = isDateFormat(formats, key) ? CellContent::Type::Date : CellContent::Type::Number;
                 if (content.type == CellContent::Type::Date)
                     content.date = platform::fromDayNumber(content.value);
@@ -702,11 +809,8 @@ QList<CellContent> LibreOfficeSpreadsheet::readCells(const QString& path, const 
             }
             cells << content;
         }
-    } catch (const uno::Exception&) {
-        cells.clear();
-    }
-    closeModel(model);
-    return cells;
+        return cells;
+    });
 }
 
 QList<qint64> officeProcessIds(const QString& pipeName) { return processesWithPipe(pipeName, true); }
