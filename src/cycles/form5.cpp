@@ -59,6 +59,8 @@ Form5::Form5() : ui(std::make_unique<Ui::Form5>())
     bar->addAction(ui->reserve);
     bar->addAction(ui->Aide);
     layout()->setMenuBar(bar);
+    for (QLineEdit* box : {ui->TxtMiseRoute, ui->TxtJRegles, ui->TxtDatAna, ui->TxtDatePonc, ui->TxtDateTrans})
+        platform::keepDateWhole(box);
     platform::makeScrollable(this);
 
     connect(ui->Command1, &QPushButton::clicked, this, &Form5::Command1_Click);

@@ -24,10 +24,13 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Each showing, and content that grows while shown, size the window to what it holds.
+    bool event(QEvent* event) override;
 
 private:
     friend class FormRegistry;
     bool m_unloading = false;
+    QSize m_fitted; // the content size the window was last grown to
 };
 
 class FormRegistry {
