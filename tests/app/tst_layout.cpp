@@ -353,7 +353,8 @@ QStringList cutOff(QWidget* window)
         if (!shownInWindow(box, window))
             continue;
         if (qobject_cast<const QComboBox*>(box->parentWidget())) {
-            if (mustShowWhole(box->text()) && box->fontMetrics().horizontalAdvance(box->text()) > box->width() - 4)
+            // A value chosen or typed in a list box reads whole.
+            if (box->fontMetrics().horizontalAdvance(box->text()) > box->width() - 4)
                 fault(box->parentWidget(), QStringLiteral("\"%1\" cut (%2 px)").arg(box->text()).arg(box->width()));
             continue;
         }
