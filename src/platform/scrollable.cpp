@@ -178,10 +178,14 @@ QSize growToContent(QWidget* window)
                    .expandedTo(window->size().boundedTo(free.size()));
     if (size != window->size()) {
         QPoint at = window->pos();
-        // A window not yet on the screen grows around its centre, so a centred window stays centred.
+        // A window not yet on the screen grows around its centre, so a centred window stays centred; one that
+        // was never placed is left for the desktop to place.
+        const bool placed = window->isVisible() || window->testAttribute(Qt::WA_Moved);
         if (!window->isVisible())
             at -= QPoint((size.width() - window->width()) / 2, (size.height() - window->height()) / 2);
         window->resize(size);
+        if (!placed)
+            return wanted;
         if (free.isValid()) {
             const QSize frame =
                 window->isVisible() ? window->frameGeometry().size() : size + QSize(kFrameWidth, kFrameHeight);
