@@ -11,8 +11,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QScreen>
-#include <QStandardPaths>
 
 Form21::FolderChooser Form21::folderChooser;
 
@@ -25,13 +23,13 @@ QString setting(const QString& key, const QString& defaultValue)
     return platform::getSetting(data::kSettingsApp, data::kSettingsSection, key, defaultValue);
 }
 
-QString chooseFolder(QWidget* parent, const QString& title)
+QString chooseFolder(QWidget* parent, const QString& title, const QString& current)
 {
     if (Form21::folderChooser)
         return Form21::folderChooser(parent, title);
-    return QFileDialog::getExistingDirectory(parent, title,
-                                             QStandardPaths::writableLocation(QStandardPaths::DesktopLocation),
-                                             QFileDialog::ShowDirsOnly);
+    // The chooser opens on the folder already set, or the home folder.
+    const QString start = !current.isEmpty() && QDir(current).exists() ? current : QDir::homePath();
+    return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
 }
 
 // The hourglass for the time of a copy.
@@ -62,11 +60,6 @@ void Form21::Form_Load()
     ui->CmdSauve->setText(QStringLiteral("Sauvegarder tout le repertoire : \n%1\nvers\n%2").arg(m_workbookDir, backupDir));
     ui->CmdRestaure->setText(
         QStringLiteral("Restaurer les fichiers sauvegardés dans %1 vers %2").arg(backupDir, m_workbookDir));
-    // The captions hold whole paths, and the restore caption is one line: adjustSize() alone stops at two
-    // thirds of the screen and would clip it.
-    adjustSize();
-    if (const QScreen* screen = this->screen())
-        resize(qMin(sizeHint().width(), screen->availableGeometry().width()), height());
 }
 
 void Form21::Form_Unload(bool&)
@@ -81,7 +74,8 @@ void Form21::Command1_Click() { leave(); }
 
 void Form21::Command2_Click()
 {
-    const QString path = QDir::toNativeSeparators(chooseFolder(this, QStringLiteral("Choix du répertoire pour la sauvegarde :")));
+    const QString path = QDir::toNativeSeparators(chooseFolder(
+        this, QStringLiteral("Choix du répertoire pour la sauvegarde :"), QDir::fromNativeSeparators(ui->Label1->text())));
     if (path.isEmpty())
         return; // cancelled: the saved folder stays
     ui->Label1->setText(path);

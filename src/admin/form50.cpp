@@ -3,6 +3,7 @@
 #include "admin/letterheadfile.h"
 #include "admin/windowplacement.h"
 #include "platform/messages.h"
+#include "platform/scrollable.h"
 #include "ui_form50.h"
 
 #include <QComboBox>
@@ -12,6 +13,13 @@ Form50::Form50() : ui(std::make_unique<Ui::Form50>())
 {
     ui->setupUi(this);
     ui->Combo1->setCurrentText(QStringLiteral("Dr"));
+    // Letterhead lines are long: a speciality, an establishment or an address reads whole.
+    for (QWidget* control : fieldControls()) {
+        if (auto* combo = qobject_cast<QComboBox*>(control))
+            platform::fitCharacters(combo, 40);
+        else
+            platform::fitCharacters(static_cast<QLineEdit*>(control), 40);
+    }
     connect(ui->Enregistre, &QPushButton::clicked, this, &Form50::Enregistre_Click);
     connect(ui->Annuler, &QPushButton::clicked, this, &Form50::Annuler_Click);
     connect(ui->Quitte, &QPushButton::clicked, this, &Form50::Quitte_Click);

@@ -5,6 +5,7 @@
 #include "data/globals.h"
 #include "platform/keyfilter.h"
 #include "platform/messages.h"
+#include "platform/scrollable.h"
 
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -33,7 +34,11 @@ void DossierWindow::buildBoxes(QGridLayout* grid, const QString& partnerCaption)
         const QString name = QLatin1String(f.box);
         auto* edit = new QLineEdit(this);
         edit->setObjectName(name);
-        edit->setMinimumWidth(200);
+        // A 40-character address reads whole; the birth date is a date box.
+        if (name == QLatin1String("NeeTxt"))
+            platform::keepDateWhole(edit);
+        else
+            platform::fitCharacters(edit, 40);
         auto* label = new QLabel(name == QLatin1String("NomPartTxt") ? partnerCaption : QString::fromUtf8(f.label), this);
         label->setObjectName(QStringLiteral("Lbl") + name);
         label->setBuddy(edit);

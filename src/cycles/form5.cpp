@@ -59,6 +59,13 @@ Form5::Form5() : ui(std::make_unique<Ui::Form5>())
     bar->addAction(ui->reserve);
     bar->addAction(ui->Aide);
     layout()->setMenuBar(bar);
+    for (QLineEdit* box : {ui->TxtMiseRoute, ui->TxtJRegles, ui->TxtDatAna, ui->TxtDatePonc, ui->TxtDateTrans})
+        platform::keepDateWhole(box);
+    // Products, operators and treatments read whole.
+    for (QComboBox* combo : {ui->CmbAna, ui->CmbAntago, ui->CmbModePonc})
+        platform::fitCharacters(combo, 20);
+    for (QComboBox* combo : {ui->CmbGynecoP, ui->CmbAnesthesi, ui->CmbModal, ui->CmbTtt, ui->CmbGynecoT})
+        platform::fitCharacters(combo, 32);
     platform::makeScrollable(this);
 
     connect(ui->Command1, &QPushButton::clicked, this, &Form5::Command1_Click);

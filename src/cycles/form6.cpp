@@ -8,6 +8,7 @@
 #include "platform/environment.h"
 #include "platform/help.h"
 #include "platform/messages.h"
+#include "platform/scrollable.h"
 #include "workup/form11.h"
 #include "workup/stale.h"
 
@@ -59,6 +60,8 @@ Form6::Form6() : ui(std::make_unique<Ui::Form6>())
     layout()->setMenuBar(menuBar);
     ui->Command11->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
     ui->MonthView1->setLocale(QLocale(QLocale::French, QLocale::France));
+    for (QLineEdit* box : {ui->TxtMiseRoute, ui->TxtDatAna, ui->TxtJRegles})
+        platform::keepDateWhole(box);
     ui->MonthView1->setFirstDayOfWeek(Qt::Monday);
 
     connect(ui->reserve, &QAction::triggered, this, &Form6::reserve_Click);

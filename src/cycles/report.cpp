@@ -9,6 +9,8 @@
 #include <QPrinterInfo>
 #include <QRegularExpression>
 #include <QTextLayout>
+#include <memory>
+#include <vector>
 
 namespace report {
 
@@ -66,6 +68,80 @@ Page compose(const Sources& s)
     return page;
 }
 
+namespace {
+
+// One printed row: a laid-out line of an item, or an empty item.
+struct Row {
+    QTextLine line; // invalid for an empty item
+    int layout = 0; // index of the QTextLayout that owns the line
+    double x = 0;
+    double height = 0;
+    int item = 0;                   // index of the page line it comes from
+    std::optional<double> position; // set before the row (first row of an item)
+    bool blank() const { return !line.isValid() || line.textLength() == 0; }
+};
+
+struct Placed {
+    int page = 0;
+    double y = 0;
+};
+
+// Where each row goes: rows that do not fit start a new page. The last item (the place and date that close
+// the report) never stands alone on a page: the blank rows before it give way first, then the last row of
+// text before it moves to the new page with it.
+QList<Placed> paginate(const QList<Row>& rows, int lastItem, double top, double bottom, double perCm)
+{
+    QList<Placed> placed(rows.size());
+    int page = 0;
+    double y = top;
+    for (int i = 0; i < rows.size(); ++i) {
+        if (rows[i].position)
+            y = top + *rows[i].position * perCm;
+        if (y + rows[i].height > bottom && y > top) {
+            ++page;
+            y = top;
+        }
+        placed[i] = {page, y};
+        y += rows[i].height;
+    }
+
+    int closing = int(rows.size());
+    while (closing > 0 && rows[closing - 1].item == lastItem)
+        --closing;
+    int text = closing - 1;
+    while (text >= 0 && rows[text].blank())
+        --text;
+    if (text < 0 || closing == rows.size() || placed[closing].page == placed[text].page)
+        return placed;
+    double closingHeight = 0;
+    for (int i = closing; i < rows.size(); ++i)
+        closingHeight += rows[i].height;
+    double gap = 0;
+    for (int i = text + 1; i < closing; ++i)
+        gap += rows[i].height;
+    const double afterText = placed[text].y + rows[text].height;
+    if (afterText + closingHeight <= bottom) {
+        // Shorten the gap as much as needed.
+        page = placed[text].page;
+        y = afterText + qMin(gap, bottom - afterText - closingHeight);
+    } else if (placed[text].y > top) {
+        page = placed[text].page + 1;
+        placed[text] = {page, top};
+        y = top + rows[text].height + gap;
+    } else {
+        return placed;
+    }
+    for (int i = text + 1; i < closing; ++i)
+        placed[i] = {page, y}; // blank: drawn nowhere, kept on the page
+    for (int i = closing; i < rows.size(); ++i) {
+        placed[i] = {page, y};
+        y += rows[i].height;
+    }
+    return placed;
+}
+
+} // namespace
+
 bool render(const Page& page, QPrinter& printer)
 {
     QPainter painter;
@@ -77,39 +153,51 @@ bool render(const Page& page, QPrinter& printer)
     const double top = page.originCm * perCm;
     const double right = area.width() - 1.5 * perCm;
     const double bottom = area.height() - 1.5 * perCm;
-    double y = top;
-    for (const Line& line : page.lines) {
+
+    std::vector<std::unique_ptr<QTextLayout>> layouts;
+    QList<QFont> fonts;
+    QList<Row> rows;
+    for (int item = 0; item < page.lines.size(); ++item) {
+        const Line& line = page.lines[item];
         QFont font = painter.font();
         font.setPointSize(line.size);
         font.setBold(line.bold);
-        painter.setFont(font);
-        if (line.position)
-            y = top + *line.position * perCm;
+        bool first = true;
         // Carriage returns and line feeds inside an item start new lines; a long line wraps, its continuation
         // lined up under the text after the leading blanks.
         for (const QString& part : line.text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
-            QTextLayout layout(part, font, &printer);
+            layouts.push_back(std::make_unique<QTextLayout>(part, font, &printer));
+            fonts.append(font);
+            QTextLayout& layout = *layouts.back();
             const int blanks = int(part.size() - QString(part).remove(QRegularExpression(QStringLiteral("^ +"))).size());
             const double indent = QFontMetricsF(font, &printer).horizontalAdvance(QString(blanks, QLatin1Char(' ')));
-            QList<std::pair<QTextLine, double>> rows;
+            const double height = QFontMetricsF(font, &printer).lineSpacing();
+            bool firstOfPart = true;
             layout.beginLayout();
             for (QTextLine tl = layout.createLine(); tl.isValid(); tl = layout.createLine()) {
-                const double x = rows.isEmpty() ? 0 : indent;
+                const double x = firstOfPart ? 0 : indent;
                 tl.setLineWidth(right - left - x);
-                rows.append({tl, x});
+                Row r{tl, int(layouts.size()) - 1, x, height, item, {}};
+                if (first)
+                    r.position = line.position;
+                rows.append(r);
+                first = firstOfPart = false;
             }
             layout.endLayout();
-            const double height = QFontMetricsF(font, &printer).lineSpacing();
-            for (const auto& [tl, x] : rows) {
-                if (y + height > bottom) {
-                    if (!printer.newPage())
-                        return false;
-                    y = top;
-                }
-                tl.draw(&painter, QPointF(left + x, y - tl.y()));
-                y += height;
-            }
         }
+    }
+
+    const QList<Placed> placed = paginate(rows, int(page.lines.size()) - 1, top, bottom, perCm);
+    int current = 0;
+    for (int i = 0; i < rows.size(); ++i) {
+        const Row& r = rows[i];
+        if (placed[i].page != current) {
+            if (!printer.newPage())
+                return false;
+            current = placed[i].page;
+        }
+        painter.setFont(fonts[r.layout]);
+        r.line.draw(&painter, QPointF(left + r.x, placed[i].y - r.line.y()));
     }
     return painter.end() && printer.printerState() != QPrinter::Error;
 }

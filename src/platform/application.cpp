@@ -3,9 +3,23 @@
 #include "data/database.h"
 #include "platform/messages.h"
 
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
 namespace platform {
 
-Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) { installFrenchTranslations(); }
+
+void installFrenchTranslations()
+{
+    // The program speaks French whatever the workstation's language: Qt's own dialogs and menus too.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
+    static QTranslator qt;
+    if (qt.isEmpty() && qt.load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
+                                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qt);
+}
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {

@@ -6,6 +6,10 @@
 
 namespace platform {
 
+// Qt's translations into French (standard dialogs, context menus) and the French locale; the application
+// object installs them, and tests that check Qt's own texts call it.
+void installFrenchTranslations();
+
 class Application : public QApplication {
 public:
     Application(int& argc, char** argv);

@@ -1,5 +1,7 @@
 #include "platform/forms.h"
 
+#include "platform/scrollable.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <vector>
@@ -17,6 +19,20 @@ void Form::closeEvent(QCloseEvent* event)
     }
     event->ignore();
     forms().unload(this);
+}
+
+bool Form::event(QEvent* event)
+{
+    const bool done = QWidget::event(event);
+    if (event->type() == QEvent::Show) {
+        m_fitted = growToContent(this);
+    } else if (event->type() == QEvent::LayoutRequest && isVisible()) {
+        // Only content that asks for more than before: a window the user made smaller stays so.
+        const QSize wanted = contentSize(this);
+        if (wanted.width() > m_fitted.width() || wanted.height() > m_fitted.height())
+            m_fitted = growToContent(this);
+    }
+    return done;
 }
 
 FormRegistry& forms()

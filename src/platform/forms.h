@@ -35,6 +35,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Each showing, and content that grows while shown, size the window to what it holds.
+    bool event(QEvent* event) override;
 
 private:
     friend class FormRegistry;
@@ -42,6 +44,7 @@ private:
     bool m_unloading = false;
     bool m_marked = false;
     QStringList m_saved;
+    QSize m_fitted; // the content size the window was last grown to
 };
 
 class FormRegistry {

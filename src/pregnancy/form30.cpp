@@ -79,6 +79,12 @@ bool onSheetRow(qint64 sheet)
 Form30::Form30() : ui(std::make_unique<Ui::Form30>())
 {
     ui->setupUi(this);
+    for (QLineEdit* box : {ui->TxtDateE, ui->Text5, ui->Text6, ui->Text8, ui->TxtDateHosp})
+        platform::keepDateWhole(box);
+    // A few lines of comment, so that the whole record fits a 1280x1024 screen; on a narrow screen the three
+    // columns go one under the other.
+    ui->TxtComment->setMaximumHeight(7 * ui->TxtComment->fontMetrics().lineSpacing());
+    platform::stackWhenNarrow(this, ui->hbox_5);
     platform::makeScrollable(this);
     // Designer lists only offer values: every combo starts with an empty edit text.
     for (QComboBox* combo : findChildren<QComboBox*>()) {

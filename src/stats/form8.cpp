@@ -9,6 +9,8 @@
 #include "ui_form8.h"
 
 #include <QComboBox>
+#include <QListWidget>
+#include <QScrollBar>
 #include <QHash>
 #include <QListWidget>
 #include <QScrollBar>
@@ -29,6 +31,17 @@ void reportDbError(const data::DbError& e)
 Form8::Form8() : ui(std::make_unique<Ui::Form8>())
 {
     ui->setupUi(this);
+    platform::keepDateWhole(ui->TxtDate1);
+    platform::keepDateWhole(ui->TxtDate2);
+    // The names list shows a long surname and first name whole, beside its scroll bar.
+    ui->List2->setMinimumWidth(ui->List2->fontMetrics().horizontalAdvance(QString(34, QLatin1Char('n')))
+                               + ui->List2->verticalScrollBar()->sizeHint().width() + 2 * ui->List2->frameWidth());
+    // The measure headings wrap on up to three lines over their narrow columns.
+    ui->WidEntetes->setMinimumHeight(3 * ui->LblMesure_4->fontMetrics().lineSpacing());
+    // On a narrow screen the search frame goes under the dates and the result lists under the grid, rather
+    // than off the screen's side.
+    platform::stackWhenNarrow(this, ui->hbFrame4);
+    platform::stackWhenNarrow(this, ui->hbCentre);
     platform::makeScrollable(this);
     ui->Command2->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->Command3->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));

@@ -81,6 +81,7 @@ Form7::Form7() : ui(std::make_unique<Ui::Form7>())
     for (const DateBox& d : kDateBoxes) {
         auto* box = findChild<QLineEdit*>(QLatin1String(d.name));
         box->installEventFilter(this);
+        platform::keepDateWhole(box);
         m_dateBoxes << box;
     }
 

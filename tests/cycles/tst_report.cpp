@@ -265,6 +265,32 @@ private slots:
         QCOMPARE(pdfPages(printers.defaultFile), 2);
     }
 
+    // Whatever the length of the comment, the closing place and date line stays on a page with the text before
+    // it: a gap gives way, or the last lines go over with it.
+    void closingLineNeverAlone_data()
+    {
+        QTest::addColumn<int>("commentLength");
+        for (int length = 150; length <= 600; length += 25)
+            QTest::newRow(qPrintable(QString::number(length))) << length;
+    }
+    void closingLineNeverAlone()
+    {
+        QFETCH(int, commentLength);
+        Form5* f = openFullSheet();
+        QString comment;
+        while (comment.size() < commentLength)
+            comment += QStringLiteral("ovaire droit haut situé, ponction difficile ");
+        f->ui->TxtComments->setPlainText(comment.left(commentLength));
+        QTest::mouseClick(f->ui->CmdCRO, Qt::LeftButton);
+        const int pages = pdfPages(printers.defaultFile);
+        QVERIFY(pages >= 1);
+        const QString last = run(QStringLiteral("pdftotext"),
+                                 {QStringLiteral("-f"), QString::number(pages), QStringLiteral("-l"),
+                                  QString::number(pages), printers.defaultFile, QStringLiteral("-")});
+        QVERIFY2(last.contains(QStringLiteral("Rennes le 15/03/2005")), qPrintable(last));
+        QVERIFY2(last.contains(QStringLiteral("K Opératoire : KC25")), qPrintable(last));
+    }
+
     void unwritableOutputIsReported()
     {
         Form5* f = openFullSheet();
