@@ -5,6 +5,7 @@
 #include "app/form4.h"
 #include "cycles/report.h"
 #include "data/globals.h"
+#include "data/jetsql.h"
 #include "office/fakespreadsheet.h"
 #include "platform/forms.h"
 #include "support/testenv.h"
@@ -87,6 +88,7 @@ struct Sql {
             sqlite3_close(db);
             db = nullptr;
         }
+        data::installJetFunctions(db); // the name indexes are checked in their order
     }
     ~Sql() { sqlite3_close(db); }
     QString text(const char* sql) const
