@@ -151,10 +151,24 @@ QStringList topLevelItems(const QString& list)
     return items;
 }
 
-// A grouping in index order costs one table seek per row read; reading the rows through the condition's
-// index and sorting what it selects is quicker. A "+" before the column changes no result, only the plan.
-QString plannerHints(QString sql)
+// Keeps SQLite's planner from plans that cost one table seek per row read. A grouping in index order: reading
+// the rows through the condition's index and sorting what it selects is quicker. In a file without the
+// covering indexes (one that could not get them), a range of more than a year on a bare column too: the
+// statistics' periods then cover most of the cycle table, which a plain scan reads once. A "+" before the
+// column changes no result, only the plan.
+QString plannerHints(QString sql, bool coveringIndexes)
 {
+    static const QRegularExpression wideRange(
+        QStringLiteral("(^|[\\s(])([A-Za-z_][A-Za-z0-9_.]*)(\\s+BETWEEN\\s+(-?\\d+(?:\\.\\d+)?)\\s+AND\\s+(-?\\d+(?:\\.\\d+)?))"),
+        QRegularExpression::CaseInsensitiveOption);
+    for (auto it = wideRange.globalMatch(sql); !coveringIndexes && it.hasNext();) {
+        const auto m = it.next();
+        if (m.captured(2).compare(QLatin1String("NOT"), Qt::CaseInsensitive) != 0
+            && std::abs(m.captured(5).toDouble() - m.captured(4).toDouble()) > 366) {
+            sql.insert(m.capturedStart(2), QLatin1Char('+'));
+            break; // the offsets after this one have moved; the windows' texts hold one range
+        }
+    }
     static const QRegularExpression groupBy(QStringLiteral("\\bGROUP\\s+BY\\s+(?=[A-Za-z_])"),
                                             QRegularExpression::CaseInsensitiveOption);
     if (const auto g = groupBy.match(sql); g.hasMatch())
@@ -333,11 +347,13 @@ void Database::prepareIndexes(int fileVersion, const QStringList& indexes)
         }
         if (!installJetFunctions(m_db, legacy ? 0 : kJetCollationVersion))
             throw engineError(sqlite3_errcode(m_db));
+        m_indexed = missingIndexes(indexes).isEmpty();
         return;
     }
     if (!installJetFunctions(m_db))
         throw engineError(sqlite3_errcode(m_db));
-    if (fileVersion == kJetCollationVersion && missingIndexes(indexes).isEmpty())
+    m_indexed = missingIndexes(indexes).isEmpty();
+    if (fileVersion == kJetCollationVersion && m_indexed)
         return;
     // Once per file; the other workstations wait for it (a large file takes a few seconds).
     sqlite3_busy_timeout(m_db, std::max(g_lockWait, 60000));
@@ -359,10 +375,12 @@ void Database::prepareIndexes(int fileVersion, const QStringList& indexes)
         }
         for (const QString& s : missingIndexes(now))
             exec(s);
+        m_indexed = true;
         if (reorder)
             exec(QStringLiteral("PRAGMA user_version=%1").arg(kJetCollationVersion));
         exec(QStringLiteral("COMMIT"));
     } catch (const DbError&) {
+        m_indexed = false;
         try {
             Rollback();
         } catch (const DbError&) {
@@ -557,7 +575,7 @@ constexpr int kLargestPage = 16384;
 Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db(std::move(db))
 {
     m_db->handle();
-    m_sql = plannerHints(jetToSqlite(jetSql).trimmed());
+    m_sql = plannerHints(jetToSqlite(jetSql).trimmed(), m_db->indexed());
     while (m_sql.endsWith(QLatin1Char(';')))
         m_sql.chop(1);
     const int from = topLevel(m_sql, QLatin1String("FROM"));
@@ -580,6 +598,17 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
             m_columns << QString::fromUtf8(sqlite3_column_name(st.get(), i));
         for (int i = 0; i < m_columns.size(); ++i)
             m_index.emplace(m_columns[i].toLower(), i);
+        // Grouped by one column of one table (the couples of the statistics): the groups are that column's
+        // distinct values, counted without sorting the rows.
+        static const QRegularExpression byColumn(
+            QStringLiteral("^GROUP\\s+BY\\s+\\+?(?:[A-Za-z_][A-Za-z0-9_]*\\.)?([A-Za-z_][A-Za-z0-9_]*)$"),
+            QRegularExpression::CaseInsensitiveOption);
+        const int groupAt = topLevel(m_sql, QLatin1String("GROUP"), from);
+        const auto g = m.hasMatch() && groupAt > 0 ? byColumn.match(m_sql.mid(groupAt)) : QRegularExpressionMatch();
+        if (g.hasMatch() && m_index.count(g.captured(1).toLower())) {
+            m_groupColumn = g.captured(1).toLower();
+            m_groupSource = QStringLiteral("SELECT %1 %2").arg(quoted(g.captured(1)), m_sql.mid(from, groupAt - from));
+        }
         return;
     }
     m_table = m.captured(1);
@@ -765,6 +794,53 @@ void Recordset::loadResults() const
     m_atStart = m_atEnd = true;
 }
 
+bool Recordset::readGroups() const
+{
+    if (m_groupsRead || m_groupSource.isEmpty())
+        return m_groupsRead;
+    std::vector<qint64> seen;
+    bool null = false;
+    Stmt st(*m_db, m_groupSource);
+    while (st.step()) {
+        sqlite3_stmt* h = st.get();
+        const int type = sqlite3_column_type(h, 0);
+        const double d = type == SQLITE_FLOAT ? sqlite3_column_double(h, 0) : 0;
+        if (type == SQLITE_INTEGER) {
+            seen.push_back(sqlite3_column_int64(h, 0));
+        } else if (type == SQLITE_NULL) {
+            null = true;
+        } else if (type == SQLITE_FLOAT && d == std::floor(d) && std::abs(d) < 9e15) {
+            seen.push_back(qint64(d)); // 5.0 and 5 make one group
+        } else {
+            m_groupSource.clear(); // texts group by their collation: leave that to the engine
+            return false;
+        }
+    }
+    if (null)
+        m_groups << QVariant();
+    if (!seen.empty()) {
+        // Couple numbers lie close together: marked in a bitmap they come out sorted and once each.
+        const auto [lo, hi] = std::minmax_element(seen.begin(), seen.end());
+        const qint64 low = *lo;
+        const quint64 span = quint64(*hi - *lo) + 1;
+        if (span <= std::max<quint64>(quint64(seen.size()) * 16, 1u << 20)) {
+            std::vector<bool> marked(span);
+            for (qint64 v : seen)
+                marked[size_t(v - low)] = true;
+            for (size_t i = 0; i < span; ++i)
+                if (marked[i])
+                    m_groups << QVariant(qlonglong(low + qint64(i)));
+        } else {
+            std::sort(seen.begin(), seen.end());
+            seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+            for (qint64 v : seen)
+                m_groups << QVariant(qlonglong(v));
+        }
+    }
+    m_groupsRead = true;
+    return true;
+}
+
 void Recordset::start() const
 {
     if (m_started)
@@ -843,6 +919,8 @@ int Recordset::RecordCount() const
     if (m_started && complete())
         return live();
     if (m_kind == Kind::Result) {
+        if (!m_started && readGroups())
+            return int(m_groups.size());
         if (m_count < 0) {
             Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM (%1)").arg(m_sql));
             st.step();
@@ -935,6 +1013,8 @@ QVariantList Recordset::columnValues(const QString& name) const
         if (m_started) {
             for (const Key& k : m_rows)
                 out << m_results[size_t(k.id)].value(col);
+        } else if (m_columns[col].toLower() == m_groupColumn && readGroups()) {
+            out = m_groups;
         } else {
             Stmt st(*m_db, m_sql);
             while (st.step())

@@ -64,6 +64,8 @@ public:
     bool readOnly() const { return m_readOnly; }
     // What to tell the user at opening when nothing can be stored; empty when the file can be written.
     QString readOnlyNotice() const;
+    // Whether the file holds every index of indexStatements().
+    bool indexed() const { return m_indexed; }
 
     // Used where several writes must stand or fall together.
     void BeginTrans();
@@ -88,6 +90,7 @@ private:
     QString m_path;
     bool m_readOnly = false;
     bool m_opening = true;
+    bool m_indexed = false;
     std::unordered_map<QString, QStringList> m_leading; // table -> columns leading a JET index
     const QStringList& leadingIndexColumns(const QString& table);
     QString seekableLike(const QString& column, const QString& table, const QString& pattern);
@@ -175,6 +178,7 @@ private:
     QString keySelect() const;
     std::vector<Key> readKeys(const QString& sql, const QVariantList& binds, int limit) const;
     void loadResults() const;
+    bool readGroups() const;
     bool findAmongAdded(const QString& condition);
 
     std::shared_ptr<Database> m_db;
@@ -197,6 +201,10 @@ private:
     mutable int m_forwardPage = 0;
     mutable int m_backwardPage = 0;
     mutable qint64 m_count = -1;           // rows of the set outside m_added, when counted
+    mutable QString m_groupSource;         // Result grouped by one column: the query of that column's values
+    QString m_groupColumn;                 // its name, lower case
+    mutable bool m_groupsRead = false;
+    mutable QVariantList m_groups;         // its distinct values, ascending (Null first)
     bool m_noMatch = false;
     mutable bool m_rowLoaded = false;
     mutable QVariantList m_row;

@@ -83,17 +83,154 @@ private slots:
 
     void likeAgreesWithThePattern()
     {
+        // OPTIONS.TEXTE leads no index: the pattern is matched row by row. FICHE.TYPE leads one: the pattern
+        // becomes an equality or the list of the type values that match.
         addOptions(99, kTexts);
+        for (const QString& t : kTexts)
+            db->exec(QStringLiteral("INSERT INTO FICHE (NUMERO, TYPE) VALUES (1, '%1')").arg(data::sqlQuote(t)));
+        db->exec(QStringLiteral("INSERT INTO FICHE (NUMERO, TYPE) VALUES (2, NULL)"));
         const QStringList patterns = {"*", "a*", "NÉANT", "n?ant*", "*vivant", "[a-c]*", "[!a-z]", "#", "œ*", "E",
-                                      "straß*", "*'*"};
+                                      "straß*", "*'*", "D'A*", "DA*", "d*c", "-", "", "e\u0301", "ae*"};
         for (const QString& p : patterns) {
             int expected = 0;
             for (const QString& t : kTexts)
                 expected += data::jetLike(t, p);
-            QVERIFY2(count(QStringLiteral("SELECT*FROM OPTIONS WHERE NUMEROS=99 AND TEXTE LIKE '%1'").arg(data::sqlQuote(p)))
-                         == expected,
+            const QString like = QStringLiteral(" LIKE '%1'").arg(data::sqlQuote(p));
+            QVERIFY2(count(QStringLiteral("SELECT*FROM OPTIONS WHERE NUMEROS=99 AND TEXTE") + like) == expected,
+                     qPrintable(p));
+            QVERIFY2(count(QStringLiteral("SELECT*FROM FICHE WHERE FICHE.TYPE") + like) == expected, qPrintable(p));
+            QVERIFY2(count(QStringLiteral("SELECT NUMERO, COUNT(NUMERO) From FICHE WHERE (TYPE") + like
+                           + QStringLiteral(") GROUP BY NUMERO"))
+                         == (expected > 0),
                      qPrintable(p));
         }
+        // NOT LIKE, and a LIKE inside a text, stay as they are.
+        QCOMPARE(count("SELECT*FROM FICHE WHERE TYPE NOT LIKE 'a*'"), count("SELECT*FROM FICHE WHERE NOT (TYPE LIKE 'a*')"));
+        QCOMPARE(count("SELECT*FROM FICHE WHERE TYPE = 'x LIKE ''a*'''"), 0);
+        // More type values than a list holds: matched row by row, with the same result.
+        for (int i = 0; i < 80; ++i)
+            db->exec(QStringLiteral("INSERT INTO FICHE (NUMERO, TYPE) VALUES (3, 'T%1')").arg(i));
+        QCOMPARE(count("SELECT*FROM FICHE WHERE TYPE LIKE 't*'"), 80);
+        QCOMPARE(count("SELECT*FROM FICHE WHERE TYPE LIKE 't?'"), 10);
+    }
+
+    void pagesFollowTheOrderAcrossTheirEdges()
+    {
+        // Enough rows for several pages, with ties and Nulls in both order columns.
+        const QVariantList noms = {QVariant(), "", "A", "a", "B", "D'ARC", "DARC", "é", "E", "Z"};
+        const QVariantList prenoms = {QVariant(), "x", "X", "y"};
+        struct Row {
+            qint64 id;
+            QVariant nom, prenom;
+        };
+        std::vector<Row> rows;
+        db->BeginTrans();
+        auto add = db->OpenRecordset("SELECT*FROM CIVILITES");
+        for (int i = 0; i < 700; ++i) {
+            const QVariant nom = noms[(i * 7) % noms.size()];
+            const QVariant prenom = prenoms[(i / 3) % prenoms.size()];
+            add->AddNew();
+            add->setField("Nom", nom);
+            add->setField("Prenom", prenom);
+            add->Update();
+            rows.push_back({i + 1, nom, prenom});
+        }
+        db->CommitTrans();
+        // Null first, then texts in the JET order, ties in table order.
+        auto compare = [](const QVariant& a, const QVariant& b) {
+            if (a.isNull() || b.isNull())
+                return int(b.isNull()) - int(a.isNull());
+            return data::jetCompare(a.toString(), b.toString());
+        };
+        auto ids = [&](bool nameDescending) {
+            std::vector<Row> sorted = rows;
+            std::stable_sort(sorted.begin(), sorted.end(), [&](const Row& a, const Row& b) {
+                const int n = compare(a.nom, b.nom) * (nameDescending ? -1 : 1);
+                return n != 0 ? n < 0 : compare(a.prenom, b.prenom) < 0;
+            });
+            QList<qint64> out;
+            for (const Row& r : sorted)
+                out << r.id;
+            return out;
+        };
+        auto walk = [](data::Recordset& rs, bool forward) {
+            QList<qint64> out;
+            for (; forward ? !rs.isEOF() : !rs.isBOF(); forward ? rs.MoveNext() : rs.MovePrevious())
+                out << rs.Fields("numero").toLongLong();
+            return out;
+        };
+        for (bool descending : {false, true}) {
+            const QString sql = descending ? "SELECT*FROM CIVILITES ORDER BY NOM DESC, PRENOM"
+                                           : "SELECT*FROM CIVILITES ORDER BY NOM, PRENOM";
+            const QList<qint64> expected = ids(descending);
+            auto rs = db->OpenRecordset(sql);
+            QCOMPARE(rs->RecordCount(), 700);
+            QCOMPARE(walk(*rs, true), expected);
+            rs = db->OpenRecordset(sql);
+            rs->MoveLast();
+            QList<qint64> back = walk(*rs, false);
+            std::reverse(back.begin(), back.end());
+            QCOMPARE(back, expected);
+            QList<qint64> values;
+            for (const QVariant& v : db->OpenRecordset(sql)->columnValues("numero"))
+                values << v.toLongLong();
+            QCOMPARE(values, expected);
+        }
+        // From a found row, both ways across the edges of the pages read around it.
+        const QList<qint64> expected = ids(false);
+        auto rs = db->OpenRecordset("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM");
+        rs->FindFirst("NOM>='DARC'");
+        const int at = int(expected.indexOf(rs->Fields("numero").toLongLong()));
+        QCOMPARE(rs->text("Nom"), QString("DARC")); // the text with the mark comes after it
+        QVERIFY(at > 0);
+        for (int i = at - 1; i >= 0; --i) {
+            rs->MovePrevious();
+            QCOMPARE(rs->Fields("numero").toLongLong(), expected[i]);
+        }
+        rs->MovePrevious();
+        QVERIFY(rs->isBOF());
+        rs->FindFirst(QStringLiteral("Numero=%1").arg(expected[350]));
+        for (int i = 351; i < 700; ++i) {
+            rs->MoveNext();
+            QCOMPARE(rs->Fields("numero").toLongLong(), expected[i]);
+        }
+        rs->MoveNext();
+        QVERIFY(rs->isEOF());
+
+        // Deleted through the set: the moves pass over them, the count follows.
+        rs = db->OpenRecordset("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM");
+        QList<qint64> kept;
+        for (int i = 0; !rs->isEOF(); ++i) {
+            if (i % 7 == 3)
+                rs->Delete();
+            else
+                kept << rs->Fields("numero").toLongLong();
+            rs->MoveNext();
+        }
+        QCOMPARE(rs->RecordCount(), kept.size());
+        rs->MoveFirst();
+        QCOMPARE(walk(*rs, true), kept);
+        // A row added through the set comes last whatever its name; one added elsewhere is not the set's.
+        rs = db->OpenRecordset("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM");
+        rs->FindFirst("NOM>='E'");
+        rs->AddNew();
+        rs->setField("Nom", "AAAA");
+        rs->Update();
+        auto other = Database::open(env->dbPath());
+        other->exec("INSERT INTO CIVILITES (Nom) VALUES ('AAAB')");
+        QCOMPARE(rs->text("Nom"), QString("é")); // the current row stays
+        rs->MoveLast();
+        QCOMPARE(rs->text("Nom"), QString("AAAA"));
+        rs->MovePrevious();
+        QCOMPARE(rs->Fields("numero").toLongLong(), kept.last());
+        QCOMPARE(rs->RecordCount(), kept.size() + 1);
+        rs->FindFirst("NOM='AAAB'");
+        QVERIFY(rs->NoMatch());
+        rs->FindFirst("NOM='AAAA'");
+        QVERIFY(!rs->NoMatch());
+        QCOMPARE(rs->text("Nom"), QString("AAAA"));
+        rs->MovePrevious();
+        QCOMPARE(rs->Fields("numero").toLongLong(), kept.last());
     }
 
     void plannerHintsKeepTheRows()
