@@ -757,6 +757,12 @@ int Recordset::fetch(bool forward) const
     }
     const bool end = int(got.size()) < page;
     const int n = int(got.size());
+    // A row read already, met again where a change (here or elsewhere) has moved it, keeps its first place.
+    for (Key& k : got)
+        if (!m_ids.insert(k.id).second) {
+            k.deleted = true;
+            ++m_deleted;
+        }
     if (forward) {
         std::move(got.begin(), got.end(), std::back_inserter(m_rows));
         m_atEnd = m_atEnd || end;
@@ -773,6 +779,9 @@ void Recordset::resetRows(std::vector<Key> rows, bool atStart, bool atEnd) const
     for (const Key& k : m_rows)
         m_deleted -= k.deleted;
     m_rows = std::move(rows);
+    m_ids.clear();
+    for (const Key& k : m_rows)
+        m_ids.insert(k.id);
     m_atStart = atStart;
     m_atEnd = atEnd;
     m_forwardPage = m_backwardPage = 0;

@@ -153,7 +153,7 @@ private:
     struct Key {
         qint64 id;            // rowid (Result: index of the row)
         QVariantList order;   // the values of the ORDER BY columns (Paged)
-        bool deleted = false; // deleted through this set: skipped by the moves
+        bool deleted = false; // deleted through this set (or read twice): skipped by the moves
     };
     struct OrderColumn {
         QString name;
@@ -192,6 +192,7 @@ private:
     std::unordered_map<QString, int> m_index; // lower-case name -> column
     mutable std::vector<Key> m_rows;       // the rows read so far, in order (Paged: one stretch of the set)
     mutable std::vector<Key> m_added;      // the rows added through the set, after all others
+    mutable std::unordered_set<qint64> m_ids; // Paged: the rowids of m_rows
     mutable std::vector<QVariantList> m_results; // Result: the rows themselves
     mutable bool m_started = false;
     mutable bool m_atStart = false;        // m_rows begins with the set's first row

@@ -197,6 +197,14 @@ private slots:
         rs->MoveNext();
         QVERIFY(rs->isEOF());
 
+        // A row already read that a change moves further on is met once, where it was read.
+        rs = db->OpenRecordset("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM");
+        const qint64 moved = rs->Fields("numero").toLongLong();
+        Database::open(env->dbPath())->exec(QStringLiteral("UPDATE CIVILITES SET Nom='ZZZ' WHERE numero=%1").arg(moved));
+        QCOMPARE(walk(*rs, true), expected);
+        QCOMPARE(rs->RecordCount(), 700);
+        Database::open(env->dbPath())->exec(QStringLiteral("UPDATE CIVILITES SET Nom=NULL WHERE numero=%1").arg(moved));
+
         // Deleted through the set: the moves pass over them, the count follows.
         rs = db->OpenRecordset("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM");
         QList<qint64> kept;
@@ -245,6 +253,31 @@ private slots:
         QCOMPARE(count("SELECT* From FICHE WHERE (FICHE.JCYCLE BETWEEN 1 And 99999)AND (TYPE = 'fiv')"), 3);
         auto rs = db->OpenRecordset("SELECT NUMERO, COUNT(NUMERO) AS N From FICHE GROUP BY NUMERO");
         QCOMPARE(rs->columnValues("N"), (QVariantList{2, 1, 1, 1}));
+
+        // Groups counted without the engine's sort are the engine's groups: a Null makes one, 2.0 joins 2,
+        // and texts (grouped by their collation) are left to the engine.
+        db->exec(QStringLiteral("INSERT INTO FICHE (NUMERO, JCYCLE) VALUES (NULL, 38000), (2.0, 38000), (900, 38000)"));
+        const char* grouped = "SELECT NUMERO, COUNT(NUMERO) From FICHE WHERE JCYCLE BETWEEN 36526 And 40178 GROUP BY NUMERO";
+        QCOMPARE(count(grouped), 5);
+        QCOMPARE(db->OpenRecordset(grouped)->columnValues("NUMERO"), (QVariantList{QVariant(), 1, 2, 3, 900}));
+        rs = db->OpenRecordset(grouped);
+        QVariantList walked;
+        for (; !rs->isEOF(); rs->MoveNext())
+            walked << rs->Fields("NUMERO");
+        QCOMPARE(walked, (QVariantList{QVariant(), 1, 2, 3, 900}));
+        db->exec(QStringLiteral("INSERT INTO FICHE (NUMERO, JCYCLE) VALUES ('a', 38000), ('A', 38000)"));
+        QCOMPARE(count(grouped), 7);
+        QCOMPARE(db->OpenRecordset(grouped)->columnValues("NUMERO").size(), 7);
+
+        // An order of other than plain columns: every rowid read at once, moves and searches alike.
+        db->exec(QStringLiteral("INSERT INTO OPTIONS (NUMEROS, TEXTE) VALUES (77, 'ccc'), (77, 'a'), (77, 'bb')"));
+        rs = db->OpenRecordset("SELECT*FROM OPTIONS WHERE NUMEROS=77 ORDER BY length(TEXTE) DESC");
+        QCOMPARE(rs->columnValues("TEXTE"), (QVariantList{"ccc", "bb", "a"}));
+        rs->FindFirst("TEXTE<'c'");
+        QCOMPARE(rs->text("TEXTE"), QString("bb"));
+        rs->MoveNext();
+        QCOMPARE(rs->text("TEXTE"), QString("a"));
+        QCOMPARE(rs->RecordCount(), 3);
     }
 
     void rowFetchSeesChangesAndFailures()
