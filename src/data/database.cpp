@@ -276,7 +276,8 @@ std::shared_ptr<Database> Database::open(const QString& path)
         throw d->engineError(SQLITE_NOTADB);
     d->m_readOnly = !writable(path) || !writable(info.absolutePath());
     const QByteArray utf8 = path.toUtf8();
-    const int flags = (d->m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_FULLMUTEX;
+    // One connection per window, used by the user-interface thread alone.
+    const int flags = (d->m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
     sqlite3* db = nullptr;
     const int rc = sqlite3_open_v2(utf8.constData(), &db, flags, nullptr);
     d->m_db = db;
@@ -668,11 +669,16 @@ Recordset::~Recordset() { sqlite3_finalize(m_rowStmt); }
 
 QString Recordset::baseCondition() const
 {
-    // The rows of the query as it stood at the open: later rows (higher rowids) are not the set's.
-    QString c = QStringLiteral("+%1.rowid <= %2").arg(quoted(m_table)).arg(m_maxId);
+    // The rows of the query as it stood at the open: later rows (higher rowids) are not the set's. While
+    // there are none, nothing needs leaving out.
+    Stmt top(*m_db, QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(m_table)));
+    top.step();
+    QStringList c;
     if (!m_where.isEmpty())
-        c = QLatin1Char('(') + m_where + QStringLiteral(") AND ") + c;
-    return c;
+        c << QLatin1Char('(') + m_where + QLatin1Char(')');
+    if (top.column(0).toLongLong() > m_maxId)
+        c << QStringLiteral("+%1.rowid <= %2").arg(quoted(m_table)).arg(m_maxId);
+    return c.isEmpty() ? QStringLiteral("1") : c.join(QStringLiteral(" AND "));
 }
 
 QString Recordset::orderBy(bool forward) const
@@ -713,8 +719,9 @@ int Recordset::fetch(bool forward) const
     page = page == 0 ? kFirstPage : std::min(page * 2, kLargestPage);
     const Key* edge = m_rows.empty() ? nullptr : forward ? &m_rows.back() : &m_rows.front();
     std::vector<Key> got;
+    const QString base = baseCondition();
     if (!edge) {
-        got = readKeys(keySelect() + baseCondition() + orderBy(forward), {}, page);
+        got = readKeys(keySelect() + base + orderBy(forward), {}, page);
     } else {
         // The rows after the edge in the set's order: the same leading values and a greater next one, from
         // the deepest column (the rowid) up, each part one seek through an index on the order's columns.
@@ -746,7 +753,7 @@ int Recordset::fetch(bool forward) const
                 if (a.endsWith(QLatin1Char('?')))
                     b << value;
                 QStringList conds = equal;
-                conds << a << baseCondition();
+                conds << a << base;
                 auto part = readKeys(keySelect() + conds.join(QStringLiteral(" AND ")) + orderBy(forward), b,
                                      page - int(got.size()));
                 std::move(part.begin(), part.end(), std::back_inserter(got));
@@ -778,6 +785,7 @@ void Recordset::resetRows(std::vector<Key> rows, bool atStart, bool atEnd) const
 {
     for (const Key& k : m_rows)
         m_deleted -= k.deleted;
+    m_cache.clear();
     m_rows = std::move(rows);
     m_ids.clear();
     for (const Key& k : m_rows)
@@ -847,6 +855,37 @@ bool Recordset::readGroups() const
         }
     }
     m_groupsRead = true;
+    return true;
+}
+
+bool Recordset::readWhole(int most) const
+{
+    // Every column of every row at once, in the set's order, when there are few: the columns asked next
+    // (the names after the numbers) come from memory instead of a seek per row each.
+    std::vector<int> order;
+    for (const auto& o : m_order)
+        order.push_back(m_index.at(o.name.toLower()));
+    Stmt st(*m_db, QStringLiteral("SELECT %1.rowid, * FROM %1 WHERE %2%3 LIMIT %4")
+                       .arg(quoted(m_table), baseCondition(), orderBy(true))
+                       .arg(most + 1));
+    std::vector<Key> rows;
+    std::vector<QVariantList> values;
+    while (st.step()) {
+        if (int(rows.size()) == most)
+            return false;
+        QVariantList row;
+        row.reserve(m_columns.size());
+        for (int i = 0; i < m_columns.size(); ++i)
+            row << st.column(i + 1);
+        Key k{sqlite3_column_int64(st.get(), 0), {}};
+        for (int i : order)
+            k.order << row[i];
+        rows.push_back(std::move(k));
+        values.push_back(std::move(row));
+    }
+    resetRows(std::move(rows), true, true);
+    m_cache = std::move(values);
+    m_pos = total() == 0 ? -1 : nextLive(-1);
     return true;
 }
 
@@ -1031,8 +1070,15 @@ QVariantList Recordset::columnValues(const QString& name) const
         }
         return out;
     }
+    constexpr int kReadWhole = 10000;
+    if (!m_started && m_count <= kReadWhole)
+        readWhole(kReadWhole);
     std::vector<qint64> ids;
-    if (m_started && complete()) {
+    if (m_started && complete() && !m_cache.empty()) {
+        for (size_t i = 0; i < m_rows.size(); ++i)
+            if (!m_rows[i].deleted)
+                out << m_cache[i].value(col);
+    } else if (m_started && complete()) {
         for (const Key& k : m_rows)
             if (!k.deleted)
                 ids.push_back(k.id);
@@ -1120,6 +1166,7 @@ void Recordset::Update()
     if (m_editMode == EditMode::None)
         throw DbError(DbError::UpdateWithoutEdit, QStringLiteral("Mise à jour sans AddNew ni Edit"));
     sqlite3* h = m_db->handle();
+    m_cache.clear(); // read again after what is written now
     QStringList names;
     for (const auto& [k, v] : m_pending)
         names << quoted(k);
@@ -1161,6 +1208,7 @@ void Recordset::Delete()
     if (!updatable())
         throw DbError(DbError::NotUpdatable, QStringLiteral("Ce jeu d'enregistrements n'est pas modifiable"));
     requireCurrent();
+    m_cache.clear();
     Stmt st(*m_db, QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoted(m_table)));
     sqlite3_bind_int64(st.get(), 1, keyAt(m_pos).id);
     st.step();

@@ -179,6 +179,7 @@ private:
     std::vector<Key> readKeys(const QString& sql, const QVariantList& binds, int limit) const;
     void loadResults() const;
     bool readGroups() const;
+    bool readWhole(int most) const;
     bool findAmongAdded(const QString& condition);
 
     std::shared_ptr<Database> m_db;
@@ -193,6 +194,7 @@ private:
     mutable std::vector<Key> m_rows;       // the rows read so far, in order (Paged: one stretch of the set)
     mutable std::vector<Key> m_added;      // the rows added through the set, after all others
     mutable std::unordered_set<qint64> m_ids; // Paged: the rowids of m_rows
+    mutable std::vector<QVariantList> m_cache; // Paged: every column of m_rows, when a small set was read whole
     mutable std::vector<QVariantList> m_results; // Result: the rows themselves
     mutable bool m_started = false;
     mutable bool m_atStart = false;        // m_rows begins with the set's first row

@@ -323,6 +323,20 @@ private slots:
         QCOMPARE(many.first(), QVariant("T9999"));
         QCOMPARE(many.last(), QVariant("T1"));
 
+        // A small set read whole by its first column read: its current row is still the first, and what is
+        // written through it is read again.
+        auto small = db->OpenRecordset("SELECT*FROM FICHE WHERE NUMERO=1 ORDER BY NUMFICH");
+        QCOMPARE(small->columnValues("type"), (QVariantList{"ICSI", "TEC"}));
+        QCOMPARE(small->text("TYPE"), QString("ICSI"));
+        small->Edit();
+        small->setField("TYPE", "FIV");
+        small->Update();
+        QCOMPARE(small->columnValues("TYPE"), (QVariantList{"FIV", "TEC"}));
+        small->Delete();
+        QCOMPARE(small->columnValues("TYPE"), (QVariantList{"TEC"}));
+        db->exec("UPDATE FICHE SET TYPE='ICSI' WHERE NUMFICH=1");
+        db->exec("INSERT INTO FICHE (NUMERO, NUMFICH, TYPE) VALUES (1, 1, 'ICSI')");
+
         // The prepared fetch holds no lock between reads: another connection can write.
         auto other = Database::open(env->dbPath());
         other->exec("UPDATE FICHE SET TYPE='IAD' WHERE NUMFICH=3");
