@@ -395,6 +395,15 @@ void Database::prepareIndexes(int fileVersion, const QStringList& indexes)
     sqlite3_busy_timeout(m_db, g_lockWait);
 }
 
+bool Database::covered(const QString& sql)
+{
+    Stmt plan(*this, QStringLiteral("EXPLAIN QUERY PLAN ") + sql);
+    while (plan.step())
+        if (plan.column(3).toString().contains(QLatin1String("COVERING INDEX")))
+            return true;
+    return false;
+}
+
 const QStringList& Database::leadingIndexColumns(const QString& table)
 {
     const QString key = table.toLower();
@@ -1070,8 +1079,11 @@ QVariantList Recordset::columnValues(const QString& name) const
         }
         return out;
     }
+    const QString stream = m_started ? QString()
+                                     : QStringLiteral("SELECT %1 FROM %2 WHERE %3%4")
+                                           .arg(quoted(m_columns[col]), quoted(m_table), baseCondition(), orderBy(true));
     constexpr int kReadWhole = 10000;
-    if (!m_started && m_count <= kReadWhole)
+    if (!m_started && m_count <= kReadWhole && !m_db->covered(stream))
         readWhole(kReadWhole);
     std::vector<qint64> ids;
     if (m_started && complete() && !m_cache.empty()) {
@@ -1084,8 +1096,7 @@ QVariantList Recordset::columnValues(const QString& name) const
                 ids.push_back(k.id);
     } else {
         // Not read yet: one pass in the set's order.
-        Stmt st(*m_db, QStringLiteral("SELECT %1 FROM %2 WHERE %3%4")
-                           .arg(quoted(m_columns[col]), quoted(m_table), baseCondition(), orderBy(true)));
+        Stmt st(*m_db, stream);
         while (st.step())
             out << st.column(0);
     }

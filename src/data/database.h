@@ -84,6 +84,7 @@ public:
     QString seekableLikes(const QString& sql, const QString& table);
 
 private:
+    friend class Recordset;
     Database() = default;
     void prepareIndexes(int fileVersion, const QStringList& indexes);
     sqlite3* m_db = nullptr;
@@ -93,6 +94,8 @@ private:
     bool m_indexed = false;
     std::unordered_map<QString, QStringList> m_leading; // table -> columns leading a JET index
     const QStringList& leadingIndexColumns(const QString& table);
+    // Whether the query reads an index alone, no table row.
+    bool covered(const QString& sql);
     QString seekableLike(const QString& column, const QString& table, const QString& pattern);
 };
 
