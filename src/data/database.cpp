@@ -191,6 +191,59 @@ QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Ch
 
 } // namespace
 
+namespace {
+
+// Connections of Database objects that went away, kept open a while: a window that opens the file again (as
+// most do at each step) meets the pages it read last in memory instead of reading them from the disk again.
+// The engine drops what another workstation changed meanwhile.
+struct IdleConnection {
+    QString path;
+    dev_t device;
+    ino_t inode;
+    bool readOnly;
+    sqlite3* db;
+};
+
+class IdleConnections {
+public:
+    ~IdleConnections()
+    {
+        for (const IdleConnection& c : m_idle)
+            sqlite3_close_v2(c.db);
+    }
+    void put(IdleConnection c)
+    {
+        m_idle.insert(m_idle.begin(), c);
+        while (m_idle.size() > kMost) {
+            sqlite3_close_v2(m_idle.back().db);
+            m_idle.pop_back();
+        }
+    }
+    // The connection to this very file (not one put in its place since), or nullptr.
+    sqlite3* take(const QString& path, dev_t device, ino_t inode, bool readOnly)
+    {
+        for (auto it = m_idle.begin(); it != m_idle.end(); ++it)
+            if (it->path == path && it->device == device && it->inode == inode && it->readOnly == readOnly) {
+                sqlite3* db = it->db;
+                m_idle.erase(it);
+                return db;
+            }
+        return nullptr;
+    }
+
+private:
+    static constexpr size_t kMost = 3;
+    std::vector<IdleConnection> m_idle;
+};
+
+IdleConnections& idleConnections()
+{
+    static IdleConnections idle;
+    return idle;
+}
+
+} // namespace
+
 void setLockWait(int milliseconds) { g_lockWait = milliseconds; }
 
 // ---------------------------------------------------------------------------------------------- Database
@@ -275,17 +328,25 @@ std::shared_ptr<Database> Database::open(const QString& path)
     if (!info.isFile())
         throw d->engineError(SQLITE_NOTADB);
     d->m_readOnly = !writable(path) || !writable(info.absolutePath());
-    const QByteArray utf8 = path.toUtf8();
-    // One connection per window, used by the user-interface thread alone.
-    const int flags = (d->m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(utf8.constData(), &db, flags, nullptr);
-    d->m_db = db;
-    if (rc != SQLITE_OK) {
-        const DbError e = d->engineError(rc);
-        d->Close();
-        throw e;
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0) {
+        d->m_device = st.st_dev;
+        d->m_inode = st.st_ino;
     }
+    sqlite3* db = idleConnections().take(path, d->m_device, d->m_inode, d->m_readOnly);
+    if (!db) {
+        const QByteArray utf8 = path.toUtf8();
+        // One connection per window, used by the user-interface thread alone.
+        const int flags = (d->m_readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_NOMUTEX;
+        const int rc = sqlite3_open_v2(utf8.constData(), &db, flags, nullptr);
+        d->m_db = db;
+        if (rc != SQLITE_OK) {
+            const DbError e = d->engineError(rc);
+            d->Close();
+            throw e;
+        }
+    }
+    d->m_db = db;
     sqlite3_extended_result_codes(db, 1);
     // Several workstations share the file: wait for a lock rather than fail, and keep the rollback journal
     // (WAL needs shared memory, which network shares do not give).
@@ -533,7 +594,15 @@ QString Database::seekableLikes(const QString& sql, const QString& table)
     return out + sql.mid(done);
 }
 
-Database::~Database() { Close(); }
+Database::~Database()
+{
+    // Kept for the next opening unless a transaction was left open (it is rolled back by the close).
+    if (m_db && sqlite3_get_autocommit(m_db) && !m_opening) {
+        idleConnections().put({m_path, m_device, m_inode, m_readOnly, m_db});
+        m_db = nullptr;
+    }
+    Close();
+}
 
 void Database::Close()
 {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+#include <sys/types.h>
 #include <memory>
 #include <stdexcept>
 #include <unordered_map>
@@ -91,6 +92,8 @@ private:
     QString m_path;
     bool m_readOnly = false;
     bool m_opening = true;
+    dev_t m_device = 0; // the file opened, told apart from one put in its place later
+    ino_t m_inode = 0;
     bool m_indexed = false;
     std::unordered_map<QString, QStringList> m_leading; // table -> columns leading a JET index
     const QStringList& leadingIndexColumns(const QString& table);

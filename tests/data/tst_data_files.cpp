@@ -98,6 +98,9 @@ private slots:
             QVERIFY(size > 20 * 4096);
             f.seek(8 * 4096);
             f.write(QByteArray(int(size) - 12 * 4096, '\x5a'));
+            // A new change counter, as after any write: no page read before is trusted any more.
+            f.seek(24);
+            f.write(QByteArray("\x7f\x7f\x7f\x7f", 4));
         }
         if (failure == QLatin1String("read-only"))
             QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
@@ -209,6 +212,27 @@ private slots:
         const QByteArray before = counter();
         Database::open(env.dbPath());
         QCOMPARE(counter(), before);
+    }
+
+    void aFileReplacedIsOpenedAnew()
+    {
+        // The connection of a closed window is kept for the next opening, but never for another file put
+        // at the same path (a restored copy, a file that went away and came back).
+        TestEnv env;
+        addCouples(*Database::open(env.dbPath()), {QStringLiteral("AVANT")});
+        QCOMPARE(names(*Database::open(env.dbPath()), QStringLiteral("SELECT*FROM CIVILITES")), QStringList{"AVANT"});
+        const QString other = env.path("other.mdb");
+        QVERIFY(data::createDatabase(other).isEmpty());
+        addCouples(*Database::open(other), {QStringLiteral("APRES")});
+        QVERIFY(QFile::remove(env.dbPath()));
+        QVERIFY(QFile::rename(other, env.dbPath()));
+        QCOMPARE(names(*Database::open(env.dbPath()), QStringLiteral("SELECT*FROM CIVILITES")), QStringList{"APRES"});
+        // Read-only now: not the connection that could write.
+        QVERIFY(QFile::setPermissions(env.dbPath(), QFile::ReadOwner));
+        auto db = Database::open(env.dbPath());
+        QVERIFY(db->readOnly());
+        QVERIFY_THROWS_EXCEPTION(DbError, addCouples(*db, {QStringLiteral("REFUSE")}));
+        QFile::setPermissions(env.dbPath(), QFile::ReadOwner | QFile::WriteOwner);
     }
 
     void newFileHasItsIndexesAndVersion()
