@@ -79,14 +79,14 @@ public:
 
     // The error of a failed engine call, with the French text of its cause.
     DbError engineError(int rc, const QString& sql = QString()) const;
-    // The query with its LIKE conditions on a column that leads an index of the table turned into what the
-    // index can seek: a pattern without wildcards into an equality, any other into the list of the column's
-    // values that match it (read through the index, a few at most). The rows selected are the same.
-    QString seekableLikes(const QString& sql, const QString& table);
 
 private:
     friend class Recordset;
     Database() = default;
+    // The query with its LIKE conditions on a column that leads an index of the table turned into what the
+    // index can seek: a pattern without wildcards into an equality, any other into the list of the column's
+    // values that match it (read through the index, a few at most). The rows selected are the same.
+    QString seekableLikes(const QString& sql, const QString& table);
     void prepareIndexes(int fileVersion, const QStringList& indexes);
     sqlite3* m_db = nullptr;
     QString m_path;
