@@ -1,5 +1,6 @@
 // bench_stats [CYCLES]: times the statistics window's activity count on a database of CYCLES cycle sheets
-// (100 000 by default) and the search with a criterion. Prints the best and the median of five runs.
+// (100 000 by default, spread over 2000-2009), over the whole history and over the year 2005, and the search
+// with a criterion. Prints the best and the median of five runs.
 // BENCH_CELLS=1 also prints the time of each counting query; BENCH_HIDDEN=1 keeps the window hidden.
 #include "data/database.h"
 #include "data/globals.h"
@@ -12,7 +13,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -86,13 +90,17 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTextStream out(stdout);
     const int cycles = argc > 1 ? QString::fromLatin1(argv[1]).toInt() : 100000;
+    // BENCH_KEEP=DIR keeps the file in DIR and reuses it on the next run of the same size.
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("INDUCTION.mdb"));
-    if (const QString failure = data::createDatabase(path); !failure.isEmpty()) {
-        out << failure << "\n";
-        return 1;
-    }
-    {
+    const QString keep = qEnvironmentVariable("BENCH_KEEP");
+    const QString folder = keep.isEmpty() ? dir.path() : keep + QStringLiteral("/stats-%1").arg(cycles);
+    QDir().mkpath(folder);
+    const QString path = folder + QStringLiteral("/INDUCTION.mdb");
+    if (!QFileInfo::exists(path)) {
+        if (const QString failure = data::createDatabase(path); !failure.isEmpty()) {
+            out << failure << "\n";
+            return 1;
+        }
         const auto db = data::Database::open(path);
         fill(*db, cycles, std::max(1, cycles / 4));
     }
@@ -129,6 +137,7 @@ int main(int argc, char** argv)
             t.start();
             control.RecordSource = stats::countQuery(c, 36526, 40178);
             control.Refresh();
+            control.recordset()->RecordCount();
             out << "    " << c.cell << " " << t.nsecsElapsed() / 1000 << " us\n";
         }
     }
@@ -136,9 +145,19 @@ int main(int argc, char** argv)
         control.RecordSource = stats::pregnancyListQuery(36526, 40178);
         control.Refresh();
     });
-    time("activity count", [&] { form->CmdRechercher_Click(); });
+    time("activity count, whole history", [&] { form->CmdRechercher_Click(); });
     out << "  cycles " << text("LblTStim") << ", couples " << text("Label30")
         << ", pregnancy list " << text("LblTotal") << "\n";
+    auto* date1 = form->findChild<QLineEdit*>(QStringLiteral("TxtDate1"));
+    auto* date2 = form->findChild<QLineEdit*>(QStringLiteral("TxtDate2"));
+    const QString from = date1->text(), to = date2->text();
+    date1->setText(QStringLiteral("01/01/2005"));
+    date2->setText(QStringLiteral("31/12/2005"));
+    time("activity count, year 2005", [&] { form->CmdRechercher_Click(); });
+    out << "  cycles " << text("LblTStim") << ", couples " << text("Label30")
+        << ", pregnancy list " << text("LblTotal") << "\n";
+    date1->setText(from);
+    date2->setText(to);
     form->findChild<QComboBox*>(QStringLiteral("CmbType"))->setEditText(QStringLiteral("FIV*"));
     form->findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(true);
     time("search FIV* with pregnancies", [&] { form->Command2_Click(); });

@@ -112,6 +112,9 @@ void Form4::Form_Load()
         leave();
         return;
     }
+    // Said before anything is typed that could not be stored.
+    if (const QString readOnly = data::BASE_DOSSIERS->readOnlyNotice(); !readOnly.isEmpty())
+        notice(readOnly);
 
     bool haveLetterhead = false;
     const QStringList h = letterhead::read(letterhead::defaultPath(), &haveLetterhead);

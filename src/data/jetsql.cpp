@@ -4,6 +4,7 @@
 #include <QVarLengthArray>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <sqlite3.h>
 #include <vector>
 
@@ -253,28 +254,93 @@ int nextFolded(const char* s, int len, int& i)
     return cp < 256 && table[cp] ? table[cp] : -1;
 }
 
+// Apostrophes and hyphens weigh nothing in Jet's first comparison (D'ARC sorts as DARC, MARTIN-LEFEBVRE as
+// MARTINLEFEBVRE); they only order texts that are otherwise equal, after every other character.
+constexpr bool isMark(int c) { return c == '\'' || c == '-'; }
+constexpr int tieWeight(int c) { return isMark(c) ? 0x10000 + c : c; }
+
+// The two-level order on folded texts; 0 only for equal folds.
+int compareFolded(const QChar* a, int na, const QChar* b, int nb)
+{
+    int i = 0, j = 0;
+    for (;;) {
+        while (i < na && isMark(a[i].unicode()))
+            ++i;
+        while (j < nb && isMark(b[j].unicode()))
+            ++j;
+        if (i == na || j == nb) {
+            if (i != na || j != nb)
+                return i == na ? -1 : 1;
+            break;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j] ? -1 : 1;
+        ++i;
+        ++j;
+    }
+    for (i = 0; i < na && i < nb; ++i)
+        if (a[i] != b[i])
+            return tieWeight(a[i].unicode()) < tieWeight(b[i].unicode()) ? -1 : 1;
+    return (na > nb) - (na < nb);
+}
+
+int compareSlow(const char* sa, int la, const char* sb, int lb)
+{
+    const QString a = jetFold(QString::fromUtf8(sa, la));
+    const QString b = jetFold(QString::fromUtf8(sb, lb));
+    return compareFolded(a.constData(), int(a.size()), b.constData(), int(b.size()));
+}
+
+// The next folded character of the first comparison (marks skipped), -2 at the end, -1 for the full path.
+int nextWeighed(const char* s, int len, int& i)
+{
+    while (i < len) {
+        const int c = nextFolded(s, len, i);
+        if (c < 0 || !isMark(c))
+            return c;
+    }
+    return -2;
+}
+
 int jetCollate(void*, int la, const void* a, int lb, const void* b)
 {
     // Called for every row a condition reads: compare character by character as folded, which usually
     // decides on the first one; a character outside the table sends both texts down the full path.
     const auto* sa = static_cast<const char*>(a);
     const auto* sb = static_cast<const char*>(b);
+    if (la == lb && std::memcmp(sa, sb, size_t(la)) == 0)
+        return 0; // the same text, as "=" on a list item mostly meets
     int i = 0, j = 0;
-    while (i < la && j < lb) {
-        const int ca = nextFolded(sa, la, i);
-        const int cb = nextFolded(sb, lb, j);
-        if (ca < 0 || cb < 0)
-            return QString::compare(jetFold(QString::fromUtf8(sa, la)), jetFold(QString::fromUtf8(sb, lb)));
+    for (;;) {
+        const int ca = nextWeighed(sa, la, i);
+        const int cb = nextWeighed(sb, lb, j);
+        if (ca == -1 || cb == -1)
+            return compareSlow(sa, la, sb, lb);
+        if (ca == -2 || cb == -2) {
+            if (ca != cb)
+                return ca == -2 ? -1 : 1;
+            break;
+        }
         if (ca != cb)
             return ca < cb ? -1 : 1;
     }
-    if (i == la && j == lb)
-        return 0;
-    // One text is a prefix of the other: decided unless the rest folds to nothing.
-    int k = i < la ? i : j;
-    if (nextFolded(i < la ? sa : sb, i < la ? la : lb, k) < 0)
-        return QString::compare(jetFold(QString::fromUtf8(sa, la)), jetFold(QString::fromUtf8(sb, lb)));
-    return i < la ? 1 : -1;
+    // Equal but for the marks: every character folded on the quick path, so it is taken again.
+    i = j = 0;
+    while (i < la && j < lb) {
+        const int ca = nextFolded(sa, la, i);
+        const int cb = nextFolded(sb, lb, j);
+        if (ca != cb)
+            return tieWeight(ca) < tieWeight(cb) ? -1 : 1;
+    }
+    return (i < la) - (j < lb);
+}
+
+// The order of files whose collation version is 0: folded texts compared as they stand.
+int legacyCollate(void*, int la, const void* a, int lb, const void* b)
+{
+    const QString fa = jetFold(QString::fromUtf8(static_cast<const char*>(a), la));
+    const QString fb = jetFold(QString::fromUtf8(static_cast<const char*>(b), lb));
+    return QString::compare(fa, fb);
 }
 
 QString argText(sqlite3_value* v)
@@ -330,11 +396,19 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 
 } // namespace
 
-void installJetFunctions(sqlite3* db)
+int jetCompare(const QString& a, const QString& b)
 {
-    sqlite3_create_collation(db, "JET", SQLITE_UTF8, nullptr, jetCollate);
-    sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction, nullptr,
-                            nullptr);
+    const QString fa = jetFold(a);
+    const QString fb = jetFold(b);
+    return compareFolded(fa.constData(), int(fa.size()), fb.constData(), int(fb.size()));
+}
+
+bool installJetFunctions(sqlite3* db, int collationVersion)
+{
+    return sqlite3_create_collation(db, "JET", SQLITE_UTF8, nullptr,
+                                    collationVersion == 0 ? legacyCollate : jetCollate) == SQLITE_OK
+        && sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, likeFunction,
+                                   nullptr, nullptr) == SQLITE_OK;
 }
 
 } // namespace data

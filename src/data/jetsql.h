@@ -10,6 +10,14 @@ namespace data {
 // A text made comparable the way Jet compares: case ignored, accented letters as their base letter.
 QString jetFold(const QString& text);
 
+// Jet's text order, that of the JET collation: folded texts compared with apostrophes and hyphens left out,
+// then, for texts equal so, with them weighing after every other character. 0 only for equal folds.
+int jetCompare(const QString& a, const QString& b);
+
+// The version of that order. A file records the version its JET indexes were built with (user_version); an
+// index built with another order is rebuilt before it is used. Version 0 compared the folds as they stand.
+inline constexpr int kJetCollationVersion = 1;
+
 // Jet's LIKE: "*" any run, "?" one character, "#" one digit, "[...]" a class ("[!...]" negated, "a-z" ranges);
 // "%" and "_" are plain characters. Case and accents are ignored as in comparisons.
 bool jetLike(const QString& value, const QString& pattern);
@@ -21,7 +29,8 @@ QString jetToSqlite(const QString& sql);
 // Doubles the apostrophes of a typed text before it is joined into an SQL text or a criterion.
 QString sqlQuote(const QString& text);
 
-// Installs the JET collation and Jet's LIKE on a connection.
-void installJetFunctions(sqlite3* db);
+// Installs the JET collation (in the order of the given version) and Jet's LIKE on a connection that runs no
+// statement. False when the engine refused.
+bool installJetFunctions(sqlite3* db, int collationVersion = kJetCollationVersion);
 
 } // namespace data

@@ -35,6 +35,25 @@ const QStringList& examColumns()
     return cols;
 }
 
+const QStringList& indexStatements()
+{
+    // The couple list in name and partner-name order, found as typed; a couple's sheets, exams, follow-ups
+    // and a reference list by number; the statistics' periods, read through the cycle date with the columns
+    // they count (no table row read), and by type of AMP with the same columns.
+    static const QStringList statements = {
+        QStringLiteral("CREATE INDEX CIVILITES_NOM ON CIVILITES (Nom, Prenom)"),
+        QStringLiteral("CREATE INDEX CIVILITES_NOMPART ON CIVILITES (NOMPART, PRENOMPART)"),
+        QStringLiteral("CREATE INDEX FICHE_NUMERO ON FICHE (NUMERO)"),
+        QStringLiteral("CREATE INDEX FICHE_PERIODE ON FICHE (JCYCLE, GROSSESSE, NUMERO)"),
+        QStringLiteral("CREATE INDEX FICHE_TYPE ON FICHE (TYPE, JCYCLE, GROSSESSE, MULTIPLE, DATEPONC, DATETRANS, "
+                       "NUMERO)"),
+        QStringLiteral("CREATE INDEX EXAMENS_NUMERO ON EXAMENS (NUMERO)"),
+        QStringLiteral("CREATE INDEX GROSSESSE_NUMFICH ON GROSSESSE (NUMFICH)"),
+        QStringLiteral("CREATE INDEX OPTIONS_NUMEROS ON OPTIONS (NUMEROS)"),
+    };
+    return statements;
+}
+
 namespace {
 
 QString textColumns(const QStringList& names)
@@ -49,7 +68,7 @@ QStringList schemaStatements()
 {
     // Text columns compare as Jet does (case and accents ignored) through the JET collation. Counters never
     // give a number twice (AUTOINCREMENT): follow-up rows may still name a deleted sheet.
-    return {
+    return QStringList{
         QStringLiteral("CREATE TABLE CIVILITES (numero INTEGER PRIMARY KEY AUTOINCREMENT, %1)")
             .arg(textColumns({"Nom", "Prenom", "SECU", "ADRESSE1", "ADRESSE2", "Ville", "CODEPOST", "TEL1", "TEL2",
                               "Fax", "EMAIL", "TRAITANT1", "TRAITANT2", "PROFESSION", "NOMPART", "PRENOMPART",
@@ -61,17 +80,12 @@ QStringList schemaStatements()
                               "NBRO", "NBRE", "NBREC", "GYNECOP", "ANESTHESI", "COMMENT", "DATETRANS", "MODAL",
                               "NBRET", "TRAITEMENT", "GYNECOT", "GROSSESSE", "MULTIPLE"}),
                  textColumns({"NomFichier"})),
-        QStringLiteral("CREATE INDEX FICHE_NUMERO ON FICHE (NUMERO)"),
-        QStringLiteral("CREATE INDEX FICHE_JCYCLE ON FICHE (JCYCLE)"),
         QStringLiteral("CREATE TABLE EXAMENS (NUMERO NUMERIC, %1)").arg(textColumns(examColumns())),
-        QStringLiteral("CREATE INDEX EXAMENS_NUMERO ON EXAMENS (NUMERO)"),
         QStringLiteral("CREATE TABLE GROSSESSE (NUMFICH NUMERIC, %1)")
             .arg(textColumns({"Nom", "Prenom", "identite", "DIAGGROSS", "TERG1", "TERG2M", "TERG2F", "TERG2P",
                               "HOSPIT", "ACCOUCHE", "COMMENT"})),
-        QStringLiteral("CREATE INDEX GROSSESSE_NUMFICH ON GROSSESSE (NUMFICH)"),
         QStringLiteral("CREATE TABLE OPTIONS (NUMEROS INTEGER, TEXTE TEXT COLLATE JET)"),
-        QStringLiteral("CREATE INDEX OPTIONS_NUMEROS ON OPTIONS (NUMEROS)"),
-    };
+    } + indexStatements();
 }
 
 struct StarterList {
@@ -201,6 +215,7 @@ QString createDatabase(const QString& path, bool demo)
     char* err = nullptr;
     QString failure;
     QStringList statements = schemaStatements();
+    statements << QStringLiteral("PRAGMA user_version=%1").arg(kJetCollationVersion);
     for (const StarterList& l : starterLists())
         for (const QString& item : l.items)
             statements << QStringLiteral("INSERT INTO OPTIONS (NUMEROS, TEXTE) VALUES (%1, '%2')")

@@ -11,12 +11,17 @@ class Database;
 // The fifty data columns of EXAMENS, in the order the exam window writes them.
 const QStringList& examColumns();
 
-// Creates a new database file with the five tables and the starter lists; with demo, a few sample couples,
-// exams and cycles. Refuses an existing file. Returns an empty text on success, the reason otherwise.
+// The indexes of a database file ("CREATE INDEX name ON ..."), made with the tables and, when missing in an
+// existing file, at its opening. An index adds no table, column or list and changes no stored value.
+const QStringList& indexStatements();
+
 // Whether the couple still has its CIVILITES row: a window open on a couple deleted since (from the main window
 // or another workstation) must not store rows under it. Throws DbError like any read.
 bool coupleExists(Database& db, int numero);
 
+// Creates a new database file with the five tables, their indexes and the starter lists; with demo, a few
+// sample couples, exams and cycles. Refuses an existing file. Returns an empty text on success, the reason
+// otherwise.
 QString createDatabase(const QString& path, bool demo = false);
 
 } // namespace data

@@ -5,6 +5,7 @@
 #include "data/database.h"
 #include "platform/forms.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QMap>
 #include <QTest>
@@ -75,5 +76,10 @@ template <class T> T* control(QWidget* window, const char* name)
 }
 
 inline QString label(const char* name) { return control<QLabel>(mainWindow(), name)->text(); }
+
+inline void click(QWidget* window, const char* button)
+{
+    QTest::mouseClick(control<QAbstractButton>(window, button), Qt::LeftButton);
+}
 
 } // namespace fixture

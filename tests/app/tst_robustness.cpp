@@ -10,6 +10,7 @@
 #include "cycles/form6.h"
 #include "cycles/report.h"
 #include "data/globals.h"
+#include "data/jetsql.h"
 #include "office/fakespreadsheet.h"
 #include "platform/forms.h"
 #include "pregnancy/form30.h"
@@ -95,6 +96,7 @@ struct Sql {
             sqlite3_close(db);
             db = nullptr;
         }
+        data::installJetFunctions(db); // the name indexes are checked in their order
     }
     ~Sql() { sqlite3_close(db); }
     QString text(const char* sql) const

@@ -1,0 +1,250 @@
+// The database file as the users meet it: each failure told in French with its cause, a read-only file said
+// at opening, and the indexes of an existing centre's file made (or rebuilt in the collation's order) at
+// its opening, never disagreeing with the comparisons that search them.
+#include "data/database.h"
+#include "data/jetsql.h"
+#include "data/schema.h"
+#include "support/rawdb.h"
+#include "support/testenv.h"
+
+#include <QFile>
+#include <QTest>
+
+using data::Database;
+using data::DbError;
+
+namespace {
+
+// What the engine says in English must never reach a message.
+const QStringList kEnglish = {"database", "readonly", "read-only", "locked", "malformed", "attempt", "file is",
+                              "unable", "disk I/O"};
+
+QStringList names(Database& db, const QString& sql)
+{
+    QStringList out;
+    auto rs = db.OpenRecordset(sql);
+    for (; !rs->isEOF(); rs->MoveNext())
+        out << rs->text(QStringLiteral("Nom"));
+    return out;
+}
+
+void addCouples(Database& db, const QStringList& noms)
+{
+    auto rs = db.OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES"));
+    db.BeginTrans();
+    for (const QString& n : noms) {
+        rs->AddNew();
+        rs->setField(QStringLiteral("Nom"), n);
+        rs->setField(QStringLiteral("Prenom"), QString());
+        rs->Update();
+    }
+    db.CommitTrans();
+}
+
+const QStringList kNoms = {"MARTIN", "D'ARC", "DARMON", "DA", "MARTIN-LEFEBVRE", "MARTINEZ", "dupont", "Émile"};
+// The JET order of kNoms.
+const QStringList kOrdered = {"DA", "D'ARC", "DARMON", "dupont", "Émile", "MARTIN", "MARTINEZ", "MARTIN-LEFEBVRE"};
+
+} // namespace
+
+class TestDataFiles : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { data::setLockWait(10000); }
+
+    void failuresAreToldInFrench_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("words");
+        QTest::newRow("missing file") << "missing" << DbError::FileNotFound << "est introuvable";
+        QTest::newRow("folder") << "folder" << DbError::NotADatabase << "n'est pas une base de données";
+        QTest::newRow("not a database") << "text" << DbError::NotADatabase << "n'est pas une base de données";
+        QTest::newRow("damaged") << "damaged" << DbError::Damaged << "est endommagée";
+        QTest::newRow("read-only file") << "read-only" << DbError::ReadOnly << "est en lecture seule";
+        QTest::newRow("read-only folder") << "read-only folder" << DbError::ReadOnly << "est en lecture seule";
+        QTest::newRow("deleted while open") << "deleted" << DbError::FileNotFound << "introuvable : il a été supprimé";
+        QTest::newRow("locked by another workstation") << "locked" << DbError::Locked << "occupée par un autre poste";
+    }
+    void failuresAreToldInFrench()
+    {
+        QFETCH(QString, failure);
+        QFETCH(int, code);
+        QFETCH(QString, words);
+        TestEnv env;
+        QString path = env.dbPath();
+        std::unique_ptr<RawDb> other;
+        std::shared_ptr<Database> db;
+        if (failure == QLatin1String("missing")) {
+            path = env.path("nowhere/INDUCTION.mdb");
+        } else if (failure == QLatin1String("folder")) {
+            path = env.path("prog");
+        } else if (failure == QLatin1String("text")) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write("Ceci n'est qu'un texte, sans rien d'une base de données.");
+        } else if (failure == QLatin1String("damaged")) {
+            {
+                auto made = Database::open(path);
+                QStringList many;
+                for (int i = 0; i < 3000; ++i)
+                    many << QStringLiteral("NOM%1").arg(i);
+                addCouples(*made, many);
+            }
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::ReadWrite));
+            const qint64 size = f.size();
+            QVERIFY(size > 20 * 4096);
+            f.seek(8 * 4096);
+            f.write(QByteArray(int(size) - 12 * 4096, '\x5a'));
+            // A new change counter, as after any write: no page read before is trusted any more.
+            f.seek(24);
+            f.write(QByteArray("\x7f\x7f\x7f\x7f", 4));
+        }
+        if (failure == QLatin1String("read-only"))
+            QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+        if (failure == QLatin1String("read-only folder"))
+            QVERIFY(QFile::setPermissions(env.path("data"), QFile::ReadOwner | QFile::ExeOwner));
+        if (failure == QLatin1String("locked"))
+            data::setLockWait(200);
+        try {
+            db = Database::open(path);
+            if (failure == QLatin1String("deleted"))
+                QVERIFY(QFile::remove(path));
+            if (failure == QLatin1String("locked")) {
+                other = std::make_unique<RawDb>(path);
+                QVERIFY(other->exec(QStringLiteral("BEGIN EXCLUSIVE")));
+            }
+            // Reading the couples, then storing one.
+            names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM"));
+            addCouples(*db, {QStringLiteral("NOUVEAU")});
+            QFAIL("no failure");
+        } catch (const DbError& e) {
+            QCOMPARE(e.code(), code);
+            QVERIFY2(e.message().contains(words), qPrintable(e.message()));
+            QVERIFY2(e.message().contains(path), qPrintable(e.message()));
+            for (const QString& english : kEnglish)
+                QVERIFY2(!e.message().contains(english, Qt::CaseInsensitive), qPrintable(e.message()));
+        }
+        QFile::setPermissions(env.path("data"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void readOnlyFileIsSaidAtOpening()
+    {
+        TestEnv env;
+        {
+            auto db = Database::open(env.dbPath());
+            QVERIFY(!db->readOnly());
+            QVERIFY(db->readOnlyNotice().isEmpty());
+            addCouples(*db, kNoms);
+        }
+        QVERIFY(QFile::setPermissions(env.dbPath(), QFile::ReadOwner | QFile::ReadGroup));
+        auto db = Database::open(env.dbPath());
+        QVERIFY(db->readOnly());
+        QCOMPARE(db->readOnlyNotice(), QStringLiteral("La base de données %1 est en lecture seule : aucune modification "
+                                                      "ne pourra être enregistrée.").arg(env.dbPath()));
+        // Everything can still be read, in order.
+        QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM")), kOrdered);
+        QFile::setPermissions(env.dbPath(), QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void oldFileGetsItsIndexesAndKeepsItsOrder()
+    {
+        TestEnv env;
+        addCouples(*Database::open(env.dbPath()), kNoms);
+        RawDb(env.dbPath()).makeEarlierVersion();
+        {
+            RawDb raw(env.dbPath());
+            QCOMPARE(raw.text("SELECT count(*) FROM sqlite_master WHERE type='index'"), QString("0"));
+        }
+        auto db = Database::open(env.dbPath());
+        RawDb raw(env.dbPath());
+        for (const QString& s : data::indexStatements()) {
+            const QString name = s.section(QLatin1Char(' '), 2, 2);
+            QCOMPARE(raw.text(QStringLiteral("SELECT name FROM sqlite_master WHERE name='%1'").arg(name)), name);
+        }
+        QCOMPARE(raw.text("PRAGMA user_version"), QString::number(data::kJetCollationVersion));
+        QCOMPARE(raw.text("SELECT count(*) FROM CIVILITES"), QString::number(kNoms.size()));
+        QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM")), kOrdered);
+        QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES")), kNoms); // table order stays
+        QCOMPARE(raw.text("PRAGMA integrity_check"), QString("ok"));
+    }
+
+    void indexesOfAnotherOrderAreRebuiltBeforeUse()
+    {
+        TestEnv env;
+        addCouples(*Database::open(env.dbPath()), kNoms);
+        RawDb(env.dbPath()).makeEarlierVersion();
+        {
+            // An index built by a version whose order put the apostrophe before the letters.
+            RawDb old(env.dbPath(), 0);
+            QVERIFY(old.exec(QStringLiteral("CREATE INDEX CIVILITES_NOM ON CIVILITES (Nom, Prenom)")));
+            QCOMPARE(old.text("SELECT Nom FROM CIVILITES INDEXED BY CIVILITES_NOM WHERE Nom >= '' ORDER BY Nom")
+                         .section('|', 0, 0),
+                     QString("D'ARC"));
+        }
+        // Read-only, nothing can be rebuilt: the file's own order is kept, and its index still agrees.
+        QVERIFY(QFile::setPermissions(env.dbPath(), QFile::ReadOwner | QFile::ReadGroup));
+        {
+            auto db = Database::open(env.dbPath());
+            QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM")).first(), QString("D'ARC"));
+            auto rs = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM"));
+            rs->FindFirst(QStringLiteral("NOM>='DAR'"));
+            QCOMPARE(rs->text("Nom"), QString("DARMON"));
+        }
+        QVERIFY(QFile::setPermissions(env.dbPath(), QFile::ReadOwner | QFile::WriteOwner));
+        auto db = Database::open(env.dbPath());
+        RawDb raw(env.dbPath());
+        QCOMPARE(raw.text("PRAGMA integrity_check"), QString("ok"));
+        QCOMPARE(raw.text("PRAGMA user_version"), QString::number(data::kJetCollationVersion));
+        QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM")), kOrdered);
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM"));
+        rs->FindFirst(QStringLiteral("NOM>='DARC'"));
+        QCOMPARE(rs->text("Nom"), QString("D'ARC"));
+        // The next opening has nothing left to do: the file's change counter stays.
+        auto counter = [&] {
+            QFile f(env.dbPath());
+            f.open(QIODevice::ReadOnly);
+            return f.read(28).mid(24);
+        };
+        const QByteArray before = counter();
+        Database::open(env.dbPath());
+        QCOMPARE(counter(), before);
+    }
+
+    void aFileReplacedIsOpenedAnew()
+    {
+        // The connection of a closed window is kept for the next opening, but never for another file put
+        // at the same path (a restored copy, a file that went away and came back).
+        TestEnv env;
+        addCouples(*Database::open(env.dbPath()), {QStringLiteral("AVANT")});
+        QCOMPARE(names(*Database::open(env.dbPath()), QStringLiteral("SELECT*FROM CIVILITES")), QStringList{"AVANT"});
+        const QString other = env.path("other.mdb");
+        QVERIFY(data::createDatabase(other).isEmpty());
+        addCouples(*Database::open(other), {QStringLiteral("APRES")});
+        QVERIFY(QFile::remove(env.dbPath()));
+        QVERIFY(QFile::rename(other, env.dbPath()));
+        QCOMPARE(names(*Database::open(env.dbPath()), QStringLiteral("SELECT*FROM CIVILITES")), QStringList{"APRES"});
+        // Read-only now: not the connection that could write.
+        QVERIFY(QFile::setPermissions(env.dbPath(), QFile::ReadOwner));
+        auto db = Database::open(env.dbPath());
+        QVERIFY(db->readOnly());
+        QVERIFY_THROWS_EXCEPTION(DbError, addCouples(*db, {QStringLiteral("REFUSE")}));
+        QFile::setPermissions(env.dbPath(), QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void newFileHasItsIndexesAndVersion()
+    {
+        TestEnv env;
+        RawDb raw(env.dbPath());
+        QCOMPARE(raw.text("PRAGMA user_version"), QString::number(data::kJetCollationVersion));
+        QCOMPARE(raw.text("SELECT count(*) FROM sqlite_master WHERE type='index' AND sql IS NOT NULL"),
+                 QString::number(data::indexStatements().size()));
+        QCOMPARE(raw.text("PRAGMA journal_mode"), QString("delete"));
+    }
+};
+
+QTEST_MAIN(TestDataFiles)
+#include "tst_data_files.moc"
