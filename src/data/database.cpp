@@ -189,10 +189,6 @@ QString joined(const QStringList& items) { return items.join(QLatin1Char(',')); 
 
 QString quoted(const QString& name) { return QLatin1Char('"') + name + QLatin1Char('"'); }
 
-} // namespace
-
-namespace {
-
 // Connections of Database objects that went away, kept open a while: a window that opens the file again (as
 // most do at each step) meets the pages it read last in memory instead of reading them from the disk again.
 // The engine drops what another workstation changed meanwhile.
@@ -649,6 +645,20 @@ namespace {
 constexpr int kFirstPage = 64;
 constexpr int kLargestPage = 16384;
 
+DbError noCurrentRecord() { return DbError(DbError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours.")); }
+DbError recordDeleted() { return DbError(DbError::RecordDeleted, QStringLiteral("Enregistrement supprimé")); }
+DbError notUpdatable()
+{
+    return DbError(DbError::NotUpdatable, QStringLiteral("Ce jeu d'enregistrements n'est pas modifiable"));
+}
+
+qint64 maxRowid(const Database& db, const QString& table)
+{
+    Stmt top(db, QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(table)));
+    top.step();
+    return top.column(0).toLongLong();
+}
+
 } // namespace
 
 Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db(std::move(db))
@@ -738,9 +748,7 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
         m_pos = m_rows.empty() ? -1 : 0;
         return;
     }
-    Stmt top(*m_db, QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(m_table)));
-    top.step();
-    m_maxId = top.column(0).toLongLong();
+    m_maxId = maxRowid(*m_db, m_table);
 }
 
 Recordset::~Recordset() { sqlite3_finalize(m_rowStmt); }
@@ -749,12 +757,10 @@ QString Recordset::baseCondition() const
 {
     // The rows of the query as it stood at the open: later rows (higher rowids) are not the set's. While
     // there are none, nothing needs leaving out.
-    Stmt top(*m_db, QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(m_table)));
-    top.step();
     QStringList c;
     if (!m_where.isEmpty())
         c << QLatin1Char('(') + m_where + QLatin1Char(')');
-    if (top.column(0).toLongLong() > m_maxId)
+    if (maxRowid(*m_db, m_table) > m_maxId)
         c << QStringLiteral("+%1.rowid <= %2").arg(quoted(m_table)).arg(m_maxId);
     return c.isEmpty() ? QStringLiteral("1") : c.join(QStringLiteral(" AND "));
 }
@@ -1069,9 +1075,9 @@ void Recordset::requireCurrent() const
 {
     start();
     if (m_pos >= 0 && m_pos < total() && keyAt(m_pos).deleted)
-        throw DbError(DbError::RecordDeleted, QStringLiteral("Enregistrement supprimé"));
+        throw recordDeleted();
     if (isBOF() || isEOF())
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+        throw noCurrentRecord();
 }
 
 int Recordset::columnIndex(const QString& name) const
@@ -1106,7 +1112,7 @@ void Recordset::loadRow() const
         sqlite3_bind_int64(m_rowStmt, 1, id);
         const int rc = sqlite3_step(m_rowStmt);
         if (rc == SQLITE_DONE)
-            throw DbError(DbError::RecordDeleted, QStringLiteral("Enregistrement supprimé"));
+            throw recordDeleted();
         if (rc != SQLITE_ROW)
             throw m_db->engineError(rc);
         m_row.clear();
@@ -1221,7 +1227,7 @@ void Recordset::setField(const QString& name, const QVariant& value)
 void Recordset::AddNew()
 {
     if (!updatable())
-        throw DbError(DbError::NotUpdatable, QStringLiteral("Ce jeu d'enregistrements n'est pas modifiable"));
+        throw notUpdatable();
     m_pending.clear();
     m_editMode = EditMode::AddNew;
 }
@@ -1229,7 +1235,7 @@ void Recordset::AddNew()
 void Recordset::Edit()
 {
     if (!updatable())
-        throw DbError(DbError::NotUpdatable, QStringLiteral("Ce jeu d'enregistrements n'est pas modifiable"));
+        throw notUpdatable();
     requireCurrent();
     m_pending.clear();
     m_editMode = EditMode::Edit;
@@ -1277,7 +1283,7 @@ void Recordset::Update()
         m_rowLoaded = false;
         // The row went meanwhile (another workstation): nothing was stored, and the edit stays pending.
         if (sqlite3_changes(h) == 0)
-            throw DbError(DbError::RecordDeleted, QStringLiteral("Enregistrement supprimé"));
+            throw recordDeleted();
     }
     m_pending.clear();
     m_editMode = EditMode::None;
@@ -1286,7 +1292,7 @@ void Recordset::Update()
 void Recordset::Delete()
 {
     if (!updatable())
-        throw DbError(DbError::NotUpdatable, QStringLiteral("Ce jeu d'enregistrements n'est pas modifiable"));
+        throw notUpdatable();
     requireCurrent();
     m_cache.clear();
     Stmt st(*m_db, QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoted(m_table)));
@@ -1369,26 +1375,26 @@ void Recordset::MoveFirst()
 {
     start();
     if (live() == 0 && complete())
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+        throw noCurrentRecord();
     if (!m_atStart)
         resetRows({}, true, false);
     m_pos = nextLive(-1);
     m_rowLoaded = false;
     if (m_pos >= total())
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+        throw noCurrentRecord();
 }
 
 void Recordset::MoveLast()
 {
     start();
     if (live() == 0 && complete())
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+        throw noCurrentRecord();
     if (!m_atEnd)
         resetRows({}, false, true);
     m_pos = previousLive(total());
     m_rowLoaded = false;
     if (m_pos < 0)
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+        throw noCurrentRecord();
 }
 
 void Recordset::MoveNext()
@@ -1396,7 +1402,7 @@ void Recordset::MoveNext()
     start();
     const bool fromDeleted = m_pos >= 0 && m_pos < total() && keyAt(m_pos).deleted;
     if (!fromDeleted && isEOF())
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+        throw noCurrentRecord();
     // From a deleted row, its successor becomes current.
     m_pos = nextLive(m_pos);
     m_rowLoaded = false;
@@ -1407,7 +1413,7 @@ void Recordset::MovePrevious()
     start();
     const bool fromDeleted = m_pos >= 0 && m_pos < total() && keyAt(m_pos).deleted;
     if (!fromDeleted && isBOF())
-        throw DbError(DbError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours."));
+        throw noCurrentRecord();
     m_pos = previousLive(m_pos);
     m_rowLoaded = false;
 }

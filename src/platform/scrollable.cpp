@@ -76,6 +76,9 @@ public:
     }
 };
 
+// An average French text: the width of that many 'n'.
+QString averageText(int characters) { return QString(characters, QLatin1Char('n')); }
+
 } // namespace
 
 void stackWhenNarrow(QWidget* window, QBoxLayout* row)
@@ -101,9 +104,6 @@ void keepDateWhole(QLineEdit* box)
     if (!box->findChild<DateWidthKeeper*>(QStringLiteral("dateWidthKeeper"), Qt::FindDirectChildrenOnly))
         box->installEventFilter(new DateWidthKeeper(box));
 }
-
-// An average French text: the width of that many 'n'.
-QString averageText(int characters) { return QString(characters, QLatin1Char('n')); }
 
 void fitCharacters(QLineEdit* box, int characters) { widenFor(box, averageText(characters)); }
 

@@ -9,8 +9,6 @@
 #include "ui_form8.h"
 
 #include <QComboBox>
-#include <QListWidget>
-#include <QScrollBar>
 #include <QHash>
 #include <QListWidget>
 #include <QScrollBar>
