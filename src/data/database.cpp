@@ -646,7 +646,11 @@ constexpr int kFirstPage = 64;
 constexpr int kLargestPage = 16384;
 
 DbError noCurrentRecord() { return DbError(DbError::NoCurrentRecord, QStringLiteral("Aucun enregistrement en cours.")); }
-DbError recordDeleted() { return DbError(DbError::RecordDeleted, QStringLiteral("Enregistrement supprimé")); }
+DbError recordDeleted()
+{
+    return DbError(DbError::RecordDeleted, QStringLiteral("Ces données ont été supprimées sur un autre poste depuis "
+                                                          "leur lecture."));
+}
 DbError notUpdatable()
 {
     return DbError(DbError::NotUpdatable, QStringLiteral("Ce jeu d'enregistrements n'est pas modifiable"));
@@ -1046,29 +1050,29 @@ int Recordset::position() const
     return m_pos;
 }
 
-int Recordset::RecordCount() const
+qint64 Recordset::RecordCount() const
 {
     if (m_started && complete())
         return live();
     if (m_kind == Kind::Result) {
         if (!m_started && readGroups())
-            return int(m_groups.size());
+            return qint64(m_groups.size());
         if (m_count < 0) {
             Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM (%1)").arg(m_sql));
             st.step();
             m_count = st.column(0).toLongLong();
         }
-        return int(m_count);
+        return m_count;
     }
     if (m_count < 0) {
         Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(quoted(m_table), baseCondition()));
         st.step();
         m_count = st.column(0).toLongLong();
     }
-    int added = 0;
+    qint64 added = 0;
     for (const Key& k : m_added)
         added += !k.deleted;
-    return int(m_count) + added;
+    return m_count + added;
 }
 
 void Recordset::requireCurrent() const
@@ -1237,6 +1241,7 @@ void Recordset::Edit()
     if (!updatable())
         throw notUpdatable();
     requireCurrent();
+    loadRow(); // what the update checks the row against, unless read already
     m_pending.clear();
     m_editMode = EditMode::Edit;
 }
@@ -1247,7 +1252,39 @@ void Recordset::CancelUpdate()
     m_editMode = EditMode::None;
 }
 
-void Recordset::Update()
+QString Recordset::readRowCondition(WriteCheck check, QVariantList& binds) const
+{
+    QStringList conds{QStringLiteral("rowid=?")};
+    binds = {keyAt(m_pos).id};
+    const QStringList keys = rowKeyColumns(m_table);
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (check == WriteCheck::SameRow && !keys.contains(m_columns[i], Qt::CaseInsensitive))
+            continue;
+        const QVariant& v = m_row.value(i);
+        // Compared byte for byte: a change of case or accent by another workstation is a change.
+        conds << quoted(m_columns[i])
+                + (v.typeId() == QMetaType::QString ? QStringLiteral(" IS (? COLLATE BINARY)") : QStringLiteral(" IS ?"));
+        binds << v;
+    }
+    return conds.join(QStringLiteral(" AND "));
+}
+
+DbError Recordset::writeRefused(WriteCheck check) const
+{
+    if (check == WriteCheck::Unchanged) {
+        QVariantList binds;
+        Stmt st(*m_db, QStringLiteral("SELECT 1 FROM %1 WHERE %2")
+                           .arg(quoted(m_table), readRowCondition(WriteCheck::SameRow, binds)));
+        for (int i = 0; i < binds.size(); ++i)
+            st.bind(i + 1, binds[i]);
+        if (st.step())
+            return DbError(DbError::RowChanged, QStringLiteral("Ces données ont été modifiées sur un autre poste "
+                                                               "depuis leur lecture."));
+    }
+    return recordDeleted();
+}
+
+void Recordset::Update(WriteCheck check)
 {
     if (m_editMode == EditMode::None)
         throw DbError(DbError::UpdateWithoutEdit, QStringLiteral("Mise à jour sans AddNew ni Edit"));
@@ -1274,30 +1311,39 @@ void Recordset::Update()
         QStringList sets;
         for (const QString& n : names)
             sets << n + QStringLiteral("=?");
-        Stmt st(*m_db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(quoted(m_table), joined(sets)));
-        int i = 1;
+        QVariantList binds;
         for (const auto& [k, v] : m_pending)
-            st.bind(i++, v);
-        sqlite3_bind_int64(st.get(), i, keyAt(m_pos).id);
+            binds << v;
+        QVariantList rowBinds;
+        const QString row = readRowCondition(check, rowBinds);
+        Stmt st(*m_db, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), joined(sets), row));
+        binds << rowBinds;
+        for (int i = 0; i < binds.size(); ++i)
+            st.bind(i + 1, binds[i]);
         st.step();
-        m_rowLoaded = false;
-        // The row went meanwhile (another workstation): nothing was stored, and the edit stays pending.
+        // Nothing stored: the row went or changed meanwhile (another workstation); the edit stays pending.
         if (sqlite3_changes(h) == 0)
-            throw recordDeleted();
+            throw writeRefused(check);
+        m_rowLoaded = false;
     }
     m_pending.clear();
     m_editMode = EditMode::None;
 }
 
-void Recordset::Delete()
+void Recordset::Delete(WriteCheck check)
 {
     if (!updatable())
         throw notUpdatable();
     requireCurrent();
+    loadRow();
     m_cache.clear();
-    Stmt st(*m_db, QStringLiteral("DELETE FROM %1 WHERE rowid=?").arg(quoted(m_table)));
-    sqlite3_bind_int64(st.get(), 1, keyAt(m_pos).id);
+    QVariantList binds;
+    Stmt st(*m_db, QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(m_table), readRowCondition(check, binds)));
+    for (int i = 0; i < binds.size(); ++i)
+        st.bind(i + 1, binds[i]);
     st.step();
+    if (sqlite3_changes(m_db->handle()) == 0)
+        throw writeRefused(check);
     // The key stays where it stood, flagged: the moves go on from it to its neighbours.
     keyAt(m_pos).deleted = true;
     ++m_deleted;

@@ -38,6 +38,10 @@ public:
     static constexpr int Damaged = 3049;
     static constexpr int DiskFull = 3026;
     static constexpr int DiskError = 3043;
+    // A write through a recordset that finds its row changed by another workstation since it was read.
+    static constexpr int RowChanged = 3197;
+    // The file in place is no longer the one the recordset was read from (a backup restored, a copy put there).
+    static constexpr int FileReplaced = 3045;
 
 private:
     int m_code;
@@ -109,6 +113,11 @@ private:
 // never kept from writing.
 class Recordset {
 public:
+    // What a write through the set requires of the row it read. Unchanged: every column still holds what was
+    // read (else RowChanged, or RecordDeleted when the row is gone or is another row now). SameRow: the row is
+    // still the one read (its key columns), whatever else another workstation changed in it.
+    enum class WriteCheck { Unchanged, SameRow };
+
     Recordset(std::shared_ptr<Database> db, const QString& jetSql);
     ~Recordset();
     Recordset(const Recordset&) = delete;
@@ -127,9 +136,10 @@ public:
 
     void AddNew();
     void Edit();
-    void Update();
+    // A failed Update leaves the edit pending: the caller may cancel it or try again with SameRow.
+    void Update(WriteCheck check = WriteCheck::Unchanged);
     void CancelUpdate();
-    void Delete();
+    void Delete(WriteCheck check = WriteCheck::Unchanged);
     bool editing() const { return m_editMode != EditMode::None; }
 
     void FindFirst(const QString& criteria);
@@ -143,7 +153,7 @@ public:
     bool isBOF() const;
     bool isEOF() const;
     // The number of rows of the set (counted without reading them when they are not read yet).
-    int RecordCount() const;
+    qint64 RecordCount() const;
     // Index of the current row among the rows read so far, or -1 before the first / their number after the last.
     int position() const;
 
@@ -167,6 +177,10 @@ private:
     };
 
     void requireCurrent() const;
+    // The condition that the current row is the one read (SameRow) or still holds what was read (Unchanged).
+    QString readRowCondition(WriteCheck check, QVariantList& binds) const;
+    // After a write that changed nothing: why, as the error to throw.
+    DbError writeRefused(WriteCheck check) const;
     void loadRow() const;
     int columnIndex(const QString& name) const;
 

@@ -16,6 +16,18 @@ bool coupleExists(Database& db, int numero)
     return !db.OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=") + QString::number(numero))->isEOF();
 }
 
+QStringList rowKeyColumns(const QString& table)
+{
+    // A couple's exams, a sheet's follow-up, a list's items.
+    if (table.compare(QLatin1String("EXAMENS"), Qt::CaseInsensitive) == 0)
+        return {QStringLiteral("NUMERO")};
+    if (table.compare(QLatin1String("GROSSESSE"), Qt::CaseInsensitive) == 0)
+        return {QStringLiteral("NUMFICH")};
+    if (table.compare(QLatin1String("OPTIONS"), Qt::CaseInsensitive) == 0)
+        return {QStringLiteral("NUMEROS")};
+    return {};
+}
+
 const QStringList& examColumns()
 {
     static const QStringList cols = {

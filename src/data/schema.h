@@ -15,6 +15,10 @@ const QStringList& examColumns();
 // existing file, at its opening. An index adds no table, column or list and changes no stored value.
 const QStringList& indexStatements();
 
+// The columns besides the rowid that tell a table's row from another row given the same rowid later: the
+// tables whose rowid is no counter of their own may give a deleted row's rowid to a new row.
+QStringList rowKeyColumns(const QString& table);
+
 // Whether the couple still has its CIVILITES row: a window open on a couple deleted since (from the main window
 // or another workstation) must not store rows under it. Throws DbError like any read.
 bool coupleExists(Database& db, int numero);

@@ -217,15 +217,14 @@ private slots:
         QCOMPARE(db->OpenRecordset("SELECT*FROM CIVILITES")->text("SECU"), QString("2 75 03"));
         // A row deleted elsewhere: the update fails instead of storing nothing in silence.
         db->exec("DELETE FROM CIVILITES");
-        rs->Edit();
-        rs->setField("SECU", "9");
         try {
+            rs->Edit();
+            rs->setField("SECU", "9");
             rs->Update();
             QFAIL("no error");
         } catch (const DbError& e) {
             QCOMPARE(e.code(), int(DbError::RecordDeleted));
         }
-        QVERIFY(rs->editing());
         rs->CancelUpdate();
         QVERIFY_THROWS_EXCEPTION(DbError, rs->Fields("NOPE"));
     }
