@@ -233,6 +233,7 @@ QString sqlQuote(const QString& text)
 {
     QString s = text;
     s.replace(QLatin1Char('\''), QStringLiteral("''"));
+    s.remove(QChar(0)); // the engine would end the statement there
     return s;
 }
 

@@ -184,6 +184,12 @@ private slots:
         text1()->setText("D'A");
         QCOMPARE(label("NomLbl"), QString("D'ARC"));
         QCOMPARE(env.messages.boxes.size(), 1);
+        // Nor does a pasted NUL, in either box.
+        text1()->setText(QStringLiteral("MAR") + QChar(0));
+        QCOMPARE(label("NomLbl"), QString("MARTIN"));
+        text2()->setText(QStringLiteral("a") + QChar(0) + QStringLiteral("'b"));
+        for (const QString& t : env.messages.texts())
+            QVERIFY2(!t.contains("SELECT") && !t.contains("Requête") && !t.contains("token"), qPrintable(t));
     }
 
     void searchKeyFilter()

@@ -6,9 +6,11 @@
 
 #include <QFileInfo>
 #include <QTest>
+#include <limits>
 
 using data::Database;
 using data::DbError;
+using data::Recordset;
 
 class TestData : public QObject {
     Q_OBJECT
@@ -295,6 +297,91 @@ private slots:
         g->setField("Nom", "MARTIN");
         g->Update();
         QCOMPARE(db->OpenRecordset("SELECT*FROM GROSSESSE WHERE NUMFICH=5")->text("Nom"), QString("MARTIN"));
+    }
+
+    void writesReachOnlyTheRowRead_data()
+    {
+        QTest::addColumn<QString>("meanwhile"); // what another workstation did to the item read
+        QTest::addColumn<QString>("write");
+        QTest::addColumn<int>("refused");
+        QTest::addColumn<QString>("listsAfter"); // items of lists 31 and 32 after the write, then a SameRow retry
+        // Its rowid freed and given to an item of another list: that item is never touched.
+        QTest::newRow("rowid given again, edit") << "reused" << "edit" << int(DbError::RecordDeleted)
+                                                 << "A|AUTRE LISTE";
+        QTest::newRow("rowid given again, delete") << "reused" << "delete" << int(DbError::RecordDeleted)
+                                                   << "A|AUTRE LISTE";
+        // Changed there: refused, then stored over it when the caller insists.
+        QTest::newRow("changed, edit") << "changed" << "edit" << int(DbError::RowChanged) << "A|NOUVEAU";
+        QTest::newRow("changed, delete") << "changed" << "delete" << int(DbError::RowChanged) << "A";
+        QTest::newRow("accent changed, edit") << "accent" << "edit" << int(DbError::RowChanged) << "A|NOUVEAU";
+        QTest::newRow("unchanged, edit") << "" << "edit" << 0 << "A|NOUVEAU";
+    }
+    void writesReachOnlyTheRowRead()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, write);
+        QFETCH(int, refused);
+        QFETCH(QString, listsAfter);
+        db->exec("INSERT INTO OPTIONS (NUMEROS, TEXTE) VALUES (31, 'A')");
+        db->exec("INSERT INTO OPTIONS (NUMEROS, TEXTE) VALUES (31, 'B')");
+        auto rs = db->OpenRecordset("SELECT*FROM OPTIONS WHERE NUMEROS=31");
+        rs->MoveLast();
+        QCOMPARE(rs->text("TEXTE"), QString("B"));
+        auto other = Database::open(env->dbPath());
+        if (meanwhile == "reused") {
+            other->exec("DELETE FROM OPTIONS WHERE NUMEROS=31 AND TEXTE='B'");
+            other->exec("INSERT INTO OPTIONS (NUMEROS, TEXTE) VALUES (32, 'AUTRE LISTE')");
+        } else if (meanwhile == "changed") {
+            other->exec("UPDATE OPTIONS SET TEXTE='B2' WHERE TEXTE='B'");
+        } else if (meanwhile == "accent") {
+            other->exec("UPDATE OPTIONS SET TEXTE='b' WHERE TEXTE='B'");
+        }
+        auto attempt = [&](Recordset::WriteCheck check) {
+            if (write == "edit") {
+                if (!rs->editing())
+                    rs->Edit();
+                rs->setField("TEXTE", "NOUVEAU");
+                rs->Update(check);
+            } else {
+                rs->Delete(check);
+            }
+        };
+        try {
+            attempt(Recordset::WriteCheck::Unchanged);
+            QCOMPARE(0, refused);
+        } catch (const DbError& e) {
+            QCOMPARE(e.code(), refused);
+            QVERIFY(!e.message().isEmpty());
+            try {
+                attempt(Recordset::WriteCheck::SameRow);
+                QCOMPARE(int(DbError::RowChanged), refused);
+            } catch (const DbError& again) {
+                QCOMPARE(again.code(), int(DbError::RecordDeleted));
+            }
+        }
+        QCOMPARE(column("SELECT*FROM OPTIONS WHERE NUMEROS BETWEEN 31 AND 32", "TEXTE").join('|'), listsAfter);
+    }
+
+    void searchesAndCountsAtTheEdges()
+    {
+        // A search that fails on an error has found nothing.
+        addCouple("MARTIN", "Claire");
+        auto rs = db->OpenRecordset("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM");
+        QVERIFY_THROWS_EXCEPTION(DbError, rs->FindFirst("NOSUCHCOLUMN=1"));
+        QVERIFY(rs->NoMatch());
+        // Couple numbers at both ends of the 64-bit range, grouped.
+        for (qint64 n : {std::numeric_limits<qint64>::min() + 1, qint64(-1), qint64(7), std::numeric_limits<qint64>::max()})
+            db->exec(QStringLiteral("INSERT INTO FICHE (NUMERO, JCYCLE) VALUES (%1, 38426)").arg(n));
+        auto groups = db->OpenRecordset("SELECT NUMERO, COUNT(NUMERO) From FICHE WHERE JCYCLE BETWEEN 38000 And 39000 "
+                                        "GROUP BY NUMERO");
+        QCOMPARE(groups->RecordCount(), qint64(4));
+        QCOMPARE(groups->columnValues("NUMERO").size(), 4);
+        QCOMPARE(groups->columnValues("NUMERO").last().toLongLong(), std::numeric_limits<qint64>::max());
+        // Typed texts with any character, joined into criteria.
+        const QString typed = QStringLiteral("MAR") + QChar(0) + QStringLiteral("TIN'; DELETE FROM CIVILITES");
+        rs->FindFirst(QStringLiteral("NOM>='%1'").arg(data::sqlQuote(typed)));
+        QVERIFY(rs->NoMatch());
+        QCOMPARE(column("SELECT*FROM CIVILITES", "Nom"), QStringList{"MARTIN"});
     }
 
     void transactionsRollBack()

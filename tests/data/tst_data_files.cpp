@@ -8,6 +8,7 @@
 #include "support/testenv.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 using data::Database;
@@ -216,8 +217,7 @@ private slots:
 
     void aFileReplacedIsOpenedAnew()
     {
-        // The connection of a closed window is kept for the next opening, but never for another file put
-        // at the same path (a restored copy, a file that went away and came back).
+        // Each opening reads the file in place: a restored copy, a file that went away and came back.
         TestEnv env;
         addCouples(*Database::open(env.dbPath()), {QStringLiteral("AVANT")});
         QCOMPARE(names(*Database::open(env.dbPath()), QStringLiteral("SELECT*FROM CIVILITES")), QStringList{"AVANT"});
@@ -233,6 +233,59 @@ private slots:
         QVERIFY(db->readOnly());
         QVERIFY_THROWS_EXCEPTION(DbError, addCouples(*db, {QStringLiteral("REFUSE")}));
         QFile::setPermissions(env.dbPath(), QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void aFileReplacedUnderAnOpenDatabase_data()
+    {
+        QTest::addColumn<QString>("how");
+        // A backup restored on another workstation (a file renamed into place); its bytes copied over the file,
+        // whose header counters say nothing changed.
+        QTest::newRow("renamed into place") << "mv";
+        QTest::newRow("bytes copied over") << "cp";
+    }
+    void aFileReplacedUnderAnOpenDatabase()
+    {
+        QFETCH(QString, how);
+        TestEnv env;
+        const QString other = env.path("other.mdb");
+        QVERIFY(QFile::copy(env.dbPath(), other));
+        auto db = Database::open(env.dbPath());
+        addCouples(*db, {QStringLiteral("AVANT")});
+        {
+            RawDb raw(other); // one write, as the file in use had: the same counters
+            QVERIFY(raw.exec(QStringLiteral("INSERT INTO CIVILITES (Nom, Prenom) VALUES ('APRES', '')")));
+        }
+        auto held = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM"));
+        QCOMPARE(held->text(QStringLiteral("Nom")), QString("AVANT"));
+        QCOMPARE(QProcess::execute(how, {other, env.dbPath()}), 0);
+
+        // Read anew through the same database object: the file in place.
+        QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM")), QStringList{"APRES"});
+        // The couple read from the earlier file is not taken for the row of its number in this one.
+        for (const char* step : {"edit", "delete", "move"}) {
+            try {
+                if (qstrcmp(step, "edit") == 0) {
+                    held->Edit();
+                    held->setField(QStringLiteral("Nom"), QStringLiteral("ECRASE"));
+                    held->Update();
+                } else if (qstrcmp(step, "delete") == 0) {
+                    held->CancelUpdate();
+                    held->Delete();
+                } else {
+                    held->MoveLast();
+                    held->MoveFirst();
+                    held->text(QStringLiteral("Nom"));
+                }
+                QFAIL(step);
+            } catch (const DbError& e) {
+                QCOMPARE(e.code(), int(DbError::FileReplaced));
+                QVERIFY2(e.message().contains(QStringLiteral("a été remplacé")), qPrintable(e.message()));
+            }
+        }
+        addCouples(*db, {QStringLiteral("ENSUITE")});
+        RawDb raw(env.dbPath());
+        QCOMPARE(raw.text(QStringLiteral("PRAGMA integrity_check")), QString("ok"));
+        QCOMPARE(raw.text(QStringLiteral("SELECT Nom FROM CIVILITES ORDER BY Nom")), QString("APRES|ENSUITE"));
     }
 
     void newFileHasItsIndexesAndVersion()

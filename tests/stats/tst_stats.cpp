@@ -5,6 +5,7 @@
 #include "platform/forms.h"
 #include "stats/activity.h"
 #include "stats/form8.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 
 #include <QCheckBox>
@@ -422,6 +423,20 @@ private slots:
         w<QLineEdit>(f, "TxtDate2")->setText("31/12/2009");
         QTest::mouseClick(w<QPushButton>(f, "Command2"), Qt::LeftButton);
         QCOMPARE(cell(f, "Label1"), QString("1"));
+    }
+
+    void typedCriteriaNeverReachTheQueryText()
+    {
+        // Whatever is pasted into a criterion, no query text nor engine word reaches a message.
+        Form8* f = open();
+        for (const char* combo : {"CmbType", "CmbAntago", "CmbAna", "CmbStimuline", "CmbDeclencho"}) {
+            w<QComboBox>(f, combo)->setEditText(QStringLiteral("a") + QChar(0) + QStringLiteral("'; DROP TABLE FICHE"));
+            QTest::mouseClick(w<QPushButton>(f, "CmdRechercher"), Qt::LeftButton);
+            w<QComboBox>(f, combo)->setEditText(QString());
+        }
+        for (const QString& t : env->messages.texts())
+            QVERIFY2(!t.contains("SELECT") && !t.contains("Requête") && !t.contains("token"), qPrintable(t));
+        QCOMPARE(RawDb(env->dbPath()).text("SELECT count(*) FROM FICHE"), QString::number(std::size(kFixture)));
     }
 
     void failingQueryShowsAMessage()
