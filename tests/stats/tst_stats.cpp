@@ -431,7 +431,7 @@ private slots:
         Form8* f = open();
         for (const char* combo : {"CmbType", "CmbAntago", "CmbAna", "CmbStimuline", "CmbDeclencho"}) {
             w<QComboBox>(f, combo)->setEditText(QStringLiteral("a") + QChar(0) + QStringLiteral("'; DROP TABLE FICHE"));
-            QTest::mouseClick(w<QPushButton>(f, "CmdRechercher"), Qt::LeftButton);
+            QTest::mouseClick(w<QPushButton>(f, "Command2"), Qt::LeftButton);
             w<QComboBox>(f, combo)->setEditText(QString());
         }
         for (const QString& t : env->messages.texts())
