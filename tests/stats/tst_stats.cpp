@@ -2,6 +2,7 @@
 // the rates, the pregnancy list and the multi-criteria search.
 #include "data/database.h"
 #include "data/globals.h"
+#include "data/schema.h"
 #include "platform/forms.h"
 #include "stats/activity.h"
 #include "stats/form8.h"
@@ -16,6 +17,7 @@
 #include <QListWidget>
 #include <QScrollBar>
 #include <QPushButton>
+#include <QProcess>
 #include <QTest>
 #include <QAction>
 #include <QApplication>
@@ -437,6 +439,20 @@ private slots:
         for (const QString& t : env->messages.texts())
             QVERIFY2(!t.contains("SELECT") && !t.contains("Requête") && !t.contains("token"), qPrintable(t));
         QCOMPARE(RawDb(env->dbPath()).text("SELECT count(*) FROM FICHE"), QString::number(std::size(kFixture)));
+    }
+
+    void countsReadTheFileInPlace()
+    {
+        // Left open across a restore (a file renamed into place): the next count reads the restored file.
+        Form8* f = open();
+        QTest::mouseClick(w<QPushButton>(f, "CmdRechercher"), Qt::LeftButton);
+        QVERIFY(cell(f, "Label30").toInt() > 0);
+        const QString restored = env->path("restored.mdb");
+        QVERIFY(data::createDatabase(restored).isEmpty());
+        QCOMPARE(QProcess::execute("mv", {restored, env->dbPath()}), 0);
+        QTest::mouseClick(w<QPushButton>(f, "CmdRechercher"), Qt::LeftButton);
+        QCOMPARE(cell(f, "Label30"), QString("0"));
+        QVERIFY(env->messages.boxes.isEmpty());
     }
 
     void failingQueryShowsAMessage()
