@@ -4,6 +4,7 @@
 #include "admin/foldercopy.h"
 #include "cycles/fiche.h"
 #include "data/globals.h"
+#include "platform/guarded.h"
 #include "platform/messages.h"
 #include "platform/settings.h"
 #include "ui_form21.h"
@@ -44,10 +45,10 @@ public:
 Form21::Form21() : ui(std::make_unique<Ui::Form21>())
 {
     ui->setupUi(this);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form21::Command2_Click);
-    connect(ui->CmdSauve, &QPushButton::clicked, this, &Form21::CmdSauve_Click);
-    connect(ui->CmdRestaure, &QPushButton::clicked, this, &Form21::CmdRestaure_Click);
-    connect(ui->Command1, &QPushButton::clicked, this, &Form21::Command1_Click);
+    connect(ui->Command2, &QPushButton::clicked, this, platform::guarded(this, &Form21::Command2_Click));
+    connect(ui->CmdSauve, &QPushButton::clicked, this, platform::guarded(this, &Form21::CmdSauve_Click));
+    connect(ui->CmdRestaure, &QPushButton::clicked, this, platform::guarded(this, &Form21::CmdRestaure_Click));
+    connect(ui->Command1, &QPushButton::clicked, this, platform::guarded(this, &Form21::Command1_Click));
 }
 
 Form21::~Form21() = default;

@@ -2,6 +2,7 @@
 
 #include "admin/letterheadfile.h"
 #include "admin/windowplacement.h"
+#include "platform/guarded.h"
 #include "platform/messages.h"
 #include "platform/scrollable.h"
 #include "ui_form50.h"
@@ -20,9 +21,9 @@ Form50::Form50() : ui(std::make_unique<Ui::Form50>())
         else
             platform::fitCharacters(static_cast<QLineEdit*>(control), 40);
     }
-    connect(ui->Enregistre, &QPushButton::clicked, this, &Form50::Enregistre_Click);
-    connect(ui->Annuler, &QPushButton::clicked, this, &Form50::Annuler_Click);
-    connect(ui->Quitte, &QPushButton::clicked, this, &Form50::Quitte_Click);
+    connect(ui->Enregistre, &QPushButton::clicked, this, platform::guarded(this, &Form50::Enregistre_Click));
+    connect(ui->Annuler, &QPushButton::clicked, this, platform::guarded(this, &Form50::Annuler_Click));
+    connect(ui->Quitte, &QPushButton::clicked, this, platform::guarded(this, &Form50::Quitte_Click));
 }
 
 Form50::~Form50() = default;

@@ -3,9 +3,10 @@
 #include "app/form4.h"
 #include "data/database.h"
 #include "data/globals.h"
-#include "data/jetsql.h"
+#include "platform/guarded.h"
 #include "platform/help.h"
 #include "platform/messages.h"
+#include "platform/rowwrite.h"
 #include "ui_form9.h"
 
 #include <QListWidget>
@@ -23,6 +24,9 @@ void reportFailure(const data::DbError& e)
 {
     platform::notice(QStringLiteral("La liste n'a pas pu être mise à jour :\n%1").arg(e.message()));
 }
+
+// The item selected is no longer in its list as shown: changed or deleted on another workstation.
+struct ItemGone {};
 
 } // namespace
 
@@ -72,14 +76,14 @@ Form9::Form9() : ui(std::make_unique<Ui::Form9>())
         auto* button = findChild<QPushButton*>(entry.button);
         Q_ASSERT(button);
         button->setText(entry.caption);
-        connect(button, &QPushButton::clicked, this, [this, &entry] { ListButton_Click(entry); });
+        connect(button, &QPushButton::clicked, this, platform::guarded([this, &entry] { ListButton_Click(entry); }));
     }
-    connect(ui->List1, &QListWidget::itemDoubleClicked, this, &Form9::List1_DblClick);
-    connect(ui->CmdAjoute, &QPushButton::clicked, this, &Form9::CmdAjoute_Click);
-    connect(ui->CmdModif, &QPushButton::clicked, this, &Form9::CmdModif_Click);
-    connect(ui->CmdSupprime, &QPushButton::clicked, this, &Form9::CmdSupprime_Click);
-    connect(ui->CmdQuitter, &QPushButton::clicked, this, &Form9::CmdQuitter_Click);
-    connect(Aide, &QAction::triggered, this, &Form9::Aide_Click);
+    connect(ui->List1, &QListWidget::itemDoubleClicked, this, platform::guarded(this, &Form9::List1_DblClick));
+    connect(ui->CmdAjoute, &QPushButton::clicked, this, platform::guarded(this, &Form9::CmdAjoute_Click));
+    connect(ui->CmdModif, &QPushButton::clicked, this, platform::guarded(this, &Form9::CmdModif_Click));
+    connect(ui->CmdSupprime, &QPushButton::clicked, this, platform::guarded(this, &Form9::CmdSupprime_Click));
+    connect(ui->CmdQuitter, &QPushButton::clicked, this, platform::guarded(this, &Form9::CmdQuitter_Click));
+    connect(Aide, &QAction::triggered, this, platform::guarded(this, &Form9::Aide_Click));
 }
 
 Form9::~Form9() = default;
@@ -171,8 +175,14 @@ bool Form9::runCommand(const QString& emptyMessage, const std::function<bool(sho
         if (!change(list))
             return false;
         fillList(list);
+    } catch (const ItemGone&) {
+        itemGoneElsewhere(list);
+        return false;
     } catch (const data::DbError& e) {
-        reportFailure(e); // the typed text stays for another try
+        if (e.code() == data::DbError::RowChanged || platform::rowGone(e.code()))
+            itemGoneElsewhere(list); // changed between the read and the write
+        else
+            reportFailure(e); // the typed text stays for another try
         return false;
     }
     ui->Text1->clear();
@@ -187,13 +197,24 @@ std::shared_ptr<data::Recordset> Form9::findSelected(short list)
         return nullptr;
     const QString text = selected.first()->text();
     auto rs = openList(editSql(list));
-    // The database compares without case or accents: "MENOPUR" would find "Menopur" first. An item written
-    // exactly as the selected one wins; the first item equal under the comparison comes after.
+    // Exactly as shown: the database compares without case or accents, so "MENOPUR" would find "Menopur", and
+    // an item another workstation changed from "Menopur" to "MENOPUR" is not the one the user chose.
     for (; !rs->isEOF(); rs->MoveNext())
         if (rs->text(QStringLiteral("TEXTE")) == text)
             return rs;
-    rs->FindFirst(QStringLiteral("TEXTE='") + data::sqlQuote(text) + QLatin1Char('\''));
-    return rs->NoMatch() ? nullptr : rs;
+    throw ItemGone();
+}
+
+void Form9::itemGoneElsewhere(short list)
+{
+    platform::notice(QStringLiteral("Cet élément a été modifié ou supprimé sur un autre poste : rien n'a été "
+                                    "enregistré. La liste a été relue."));
+    try {
+        fillList(list);
+    } catch (const data::DbError& e) {
+        ui->List1->clear();
+        reportFailure(e);
+    }
 }
 
 void Form9::CmdAjoute_Click()

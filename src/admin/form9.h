@@ -58,8 +58,11 @@ private:
     // editing, as the lists' readers rely on the first).
     std::shared_ptr<data::Recordset> openList(const QString& sql);
     void fillList(short list);
-    // Finds the row of the selected item for modify and delete; null when nothing matches.
+    // Finds the row of the selected item for modify and delete; null when nothing is selected. Throws when
+    // the item is no longer in the list as shown (changed or deleted on another workstation).
     std::shared_ptr<data::Recordset> findSelected(short list);
+    // Says that the item was changed or deleted elsewhere and shows the list as it now is.
+    void itemGoneElsewhere(short list);
     // The frame of add, modify and delete: the empty-text message, the list number, the change itself
     // (false: nothing to change), the refill and the emptied edit box. False when nothing changed.
     bool runCommand(const QString& emptyMessage, const std::function<bool(short list)>& change);

@@ -1,6 +1,7 @@
 #include "admin/frmabout.h"
 
 #include "admin/windowplacement.h"
+#include "platform/guarded.h"
 #include "platform/messages.h"
 #include "ui_frmabout.h"
 
@@ -13,7 +14,7 @@ frmAbout::frmAbout() : ui(std::make_unique<Ui::frmAbout>())
     const QIcon icon = QApplication::windowIcon().isNull() ? style()->standardIcon(QStyle::SP_ComputerIcon)
                                                            : QApplication::windowIcon();
     ui->picIcon->setPixmap(icon.pixmap(64, 64));
-    connect(ui->cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    connect(ui->cmdOK, &QPushButton::clicked, this, platform::guarded(this, &frmAbout::cmdOK_Click));
 }
 
 frmAbout::~frmAbout() = default;

@@ -1,6 +1,7 @@
 #include "app/form0.h"
 
 #include "app/form4.h"
+#include "platform/guarded.h"
 #include "platform/messages.h"
 #include "ui_form0.h"
 
@@ -15,7 +16,7 @@ Form0::Form0() : ui(std::make_unique<Ui::Form0>())
     Timer1 = new QTimer(this);
     Timer1->setSingleShot(true);
     Timer1->setInterval(4000);
-    connect(Timer1, &QTimer::timeout, this, &Form0::Timer1_Timer);
+    connect(Timer1, &QTimer::timeout, this, platform::guarded(this, &Form0::Timer1_Timer));
 }
 
 Form0::~Form0() = default;

@@ -2,6 +2,7 @@
 
 #include "app/form4.h"
 #include "data/globals.h"
+#include "platform/guarded.h"
 #include "platform/messages.h"
 #include "ui_form2.h"
 
@@ -14,9 +15,9 @@ Form2::Form2() : ui(std::make_unique<Ui::Form2>())
 {
     ui->setupUi(this);
     buildBoxes(ui->gridBoxes, QStringLiteral("NOM Mr"));
-    connect(ui->Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
-    connect(ui->Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, platform::guarded(this, &Form2::Command1_Click));
+    connect(ui->Command2, &QPushButton::clicked, this, platform::guarded(this, &Form2::Command2_Click));
+    connect(ui->Command3, &QPushButton::clicked, this, platform::guarded(this, &Form2::Command3_Click));
 }
 
 Form2::~Form2() = default;

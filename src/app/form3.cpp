@@ -2,7 +2,9 @@
 
 #include "app/form4.h"
 #include "data/globals.h"
+#include "platform/guarded.h"
 #include "platform/messages.h"
+#include "platform/rowwrite.h"
 #include "ui_form3.h"
 #include "ui_form4.h"
 
@@ -15,9 +17,9 @@ Form3::Form3() : ui(std::make_unique<Ui::Form3>())
 {
     ui->setupUi(this);
     buildBoxes(ui->gridBoxes, QStringLiteral("NOM Monsieur"));
-    connect(ui->Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
-    connect(ui->Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, platform::guarded(this, &Form3::Command1_Click));
+    connect(ui->Command2, &QPushButton::clicked, this, platform::guarded(this, &Form3::Command2_Click));
+    connect(ui->Command3, &QPushButton::clicked, this, platform::guarded(this, &Form3::Command3_Click));
 }
 
 Form3::~Form3() = default;
@@ -71,13 +73,21 @@ void Form3::Command2_Click()
         m_rs->Edit();
         writeColumns(*m_rs);
         if (platform::askYesNo(QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?"))) {
-            m_rs->Update();
+            // The row as read at the opening: a change saved meanwhile on another workstation is not lost unseen.
+            if (!platform::storeEdit(
+                    *m_rs,
+                    QStringLiteral("Ce dossier a été modifié sur un autre poste depuis son ouverture. Enregistrer "
+                                   "quand même vos modifications ?"),
+                    QStringLiteral("Les modifications n'ont pas pu être enregistrées : ce dossier a été supprimé ou "
+                                   "remplacé sur un autre poste.")))
+                return; // the window stays open with what was typed
             platform::notice(QStringLiteral("Fiche courante modifiée"));
         } else {
             m_rs->CancelUpdate();
         }
     } catch (const DbError& e) {
-        m_rs->CancelUpdate();
+        if (m_rs->editing())
+            m_rs->CancelUpdate();
         // The window stays open with what was typed.
         platform::notice(QStringLiteral("Les modifications n'ont pas pu être enregistrées :\n") + e.message());
         return;

@@ -14,6 +14,7 @@
 #include "data/globals.h"
 #include "data/jetsql.h"
 #include "platform/environment.h"
+#include "platform/guarded.h"
 #include "platform/help.h"
 #include "platform/keyfilter.h"
 #include "platform/messages.h"
@@ -61,7 +62,7 @@ Form4::Form4() : ui(std::make_unique<Ui::Form4>())
     for (const auto& m : menus) {
         *m.action = menuBar->addAction(m.caption);
         (*m.action)->setObjectName(QString::fromLatin1(m.name));
-        connect(*m.action, &QAction::triggered, this, m.handler);
+        connect(*m.action, &QAction::triggered, this, platform::guarded(this, m.handler));
     }
 
     const std::pair<QPushButton*, void (Form4::*)()> buttons[] = {
@@ -79,14 +80,14 @@ Form4::Form4() : ui(std::make_unique<Ui::Form4>())
         {ui->CmdQuitter, &Form4::CmdQuitter_Click},
     };
     for (const auto& [button, handler] : buttons)
-        connect(button, &QPushButton::clicked, this, handler);
+        connect(button, &QPushButton::clicked, this, platform::guarded(this, handler));
 
     for (QLineEdit* box : {ui->Text1, ui->Text2}) {
         platform::installKeyFilter(box, platform::dropApostropheUpperKey);
         box->installEventFilter(this); // arrow keys browse
     }
-    connect(ui->Text1, &QLineEdit::textChanged, this, &Form4::Text1_Change);
-    connect(ui->Text2, &QLineEdit::textChanged, this, &Form4::Text2_Change);
+    connect(ui->Text1, &QLineEdit::textChanged, this, platform::guarded(this, &Form4::Text1_Change));
+    connect(ui->Text2, &QLineEdit::textChanged, this, platform::guarded(this, &Form4::Text2_Change));
 }
 
 Form4::~Form4() = default;
@@ -243,10 +244,11 @@ bool Form4::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == ui->Text1 || watched == ui->Text2) && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
+        // Browsing reads the database, and Qt's event delivery must not see its failure.
         if (key == Qt::Key_Right)
-            Command4_Click();
+            platform::runGuarded([this] { Command4_Click(); });
         else if (key == Qt::Key_Left)
-            Command3_Click();
+            platform::runGuarded([this] { Command3_Click(); });
     }
     return false; // the caret still moves
 }
@@ -269,7 +271,7 @@ void Form4::CmdCreeDossier_Click()
 
 void Form4::CmdModifie_Click()
 {
-    if (ui->NumLbl->text().isEmpty())
+    if (ui->NumLbl->text().isEmpty() || !coupleShownStillInFile())
         return;
     // Left open for another couple: load it afresh for the couple shown now, once the user agrees to drop what
     // was typed in it.
@@ -296,8 +298,19 @@ void Form4::CmdSupprime_Click()
             db = data::BASE_DOSSIERS;
             db->BeginTrans();
             app::reopenDossiers(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=") + n);
-            if (!data::RS_DOSSIERS->isEOF()) // may already be gone through another workstation
+            if (!data::RS_DOSSIERS->isEOF()) { // may already be gone through another workstation
+                // The number may now hold another couple (a backup restored elsewhere), or the couple been
+                // renamed there: only the couple the user was asked about is deleted.
+                if (!showsCurrentCouple()) {
+                    db->Rollback();
+                    notice(QStringLiteral("Ce dossier a été modifié ou remplacé sur un autre poste depuis son "
+                                          "affichage : rien n'a été supprimé. Recherchez-le à nouveau."));
+                    EFFACAFFICHE();
+                    reopenCoupleList();
+                    return;
+                }
                 data::RS_DOSSIERS->Delete();
+            }
             app::reopenDossiers(QStringLiteral("SELECT*FROM EXAMENS WHERE NUMERO=") + n);
             data::RS_DOSSIERS->FindFirst(QStringLiteral("NUMERO=") + n);
             if (!data::RS_DOSSIERS->NoMatch())
@@ -310,15 +323,46 @@ void Form4::CmdSupprime_Click()
             db->CommitTrans();
             EFFACAFFICHE();
         } catch (const DbError& e) {
-            if (db) {
-                try {
-                    db->Rollback();
-                } catch (const DbError&) {
-                }
-            }
+            if (db)
+                db->rollbackQuietly();
             tellDbError(QStringLiteral("La suppression du dossier a échoué : rien n'a été supprimé."), e);
         }
     }
+    reopenCoupleList();
+}
+
+bool Form4::showsCurrentCouple() const { return showsCoupleOf(*data::RS_DOSSIERS); }
+
+bool Form4::showsCoupleOf(const data::Recordset& rs) const
+{
+    for (const char* column : {"Nom", "Prenom", "NOMPART", "PRENOMPART"})
+        for (const auto& f : app::kDossierFields)
+            if (qstrcmp(f.column, column) == 0 &&
+                findChild<QLabel*>(QLatin1String(f.mainLabel))->text() != rs.text(QLatin1String(column)))
+                return false;
+    return true;
+}
+
+bool Form4::coupleShownStillInFile()
+{
+    try {
+        auto rs = data::Database::open(data::CHEMIN_BASE)
+                      ->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=") +
+                                      app::coupleNumberText(ui->NumLbl->text()));
+        if (rs->isEOF() || showsCoupleOf(*rs))
+            return true;
+    } catch (const DbError&) {
+        return true; // the command meets the failure and reports it
+    }
+    notice(QStringLiteral("Ce dossier a été modifié ou remplacé sur un autre poste depuis son affichage. "
+                          "Recherchez-le à nouveau."));
+    EFFACAFFICHE();
+    reopenCoupleList();
+    return false;
+}
+
+void Form4::reopenCoupleList()
+{
     try {
         app::reopenDossierBase();
         app::reopenDossiers(app::kSqlCouplesByName);
@@ -329,14 +373,14 @@ void Form4::CmdSupprime_Click()
 
 void Form4::CmdCreerFiche_Click()
 {
-    if (!coupleShown())
+    if (!coupleShown() || !coupleShownStillInFile())
         return;
     openCreationWindowFromMain();
 }
 
 void Form4::CmdOuvrirFiche_Click()
 {
-    if (!coupleShown())
+    if (!coupleShown() || !coupleShownStillInFile())
         return;
     const QString n = app::coupleNumberText(ui->NumLbl->text());
     // A fresh load, so the window never shows this couple's names over another couple's sheets; a sheet being
@@ -378,7 +422,7 @@ void Form4::CmdOuvrirFiche_Click()
 
 void Form4::CmdExamens_Click()
 {
-    if (!coupleShown())
+    if (!coupleShown() || !coupleShownStillInFile())
         return;
     workup::CmdExamens_Click();
 }

@@ -4,6 +4,10 @@
 #include <QString>
 #include <memory>
 
+namespace data {
+class Recordset;
+}
+
 class QAction;
 class QLineEdit;
 class QMenuBar;
@@ -74,6 +78,15 @@ private:
     void moveTo(Move move);
     void search(QLineEdit* box, const QString& sql, const QString& column);
     bool coupleShown() const;
+    // Whether the current row of RS_DOSSIERS is the couple the identity labels show (by its names).
+    bool showsCurrentCouple() const;
+    bool showsCoupleOf(const data::Recordset& rs) const;
+    // Before a command opens a window on the couple shown: false, once the user is told and the list read
+    // again, when the number shown holds another couple in the file in place (a backup restored meanwhile) or
+    // the couple was renamed there. A couple gone is left to the command, which says so itself.
+    bool coupleShownStillInFile();
+    // The couple list reopened in name order, on its first row.
+    void reopenCoupleList();
     void leave(); // ends the program from the load
 
     bool m_toBackup = false; // closed by the backup menu: the program goes on

@@ -7,8 +7,10 @@
 #include "data/globals.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
+#include "platform/guarded.h"
 #include "platform/help.h"
 #include "platform/messages.h"
+#include "platform/rowwrite.h"
 #include "platform/scrollable.h"
 #include "platform/settings.h"
 #include "pregnancy/form30.h"
@@ -68,22 +70,22 @@ Form5::Form5() : ui(std::make_unique<Ui::Form5>())
         platform::fitCharacters(combo, 32);
     platform::makeScrollable(this);
 
-    connect(ui->Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
-    connect(ui->Command3, &QPushButton::clicked, this, &Form5::Command3_Click);
-    connect(ui->Command4, &QPushButton::clicked, this, &Form5::Command4_Click);
-    connect(ui->Check1, &QCheckBox::toggled, this, &Form5::Check1_Click);
-    connect(ui->TxtNumPat, &QLineEdit::textChanged, this, &Form5::TxtNumPat_Change);
-    connect(ui->CmdModif, &QPushButton::clicked, this, &Form5::CmdModif_Click);
-    connect(ui->CmdSupprimer, &QPushButton::clicked, this, &Form5::CmdSupprimer_Click);
-    connect(ui->CmdQuitte, &QPushButton::clicked, this, &Form5::CmdQuitte_Click);
-    connect(ui->CmdCree, &QPushButton::clicked, this, &Form5::CmdCree_Click);
-    connect(ui->CmdOuvrXls, &QPushButton::clicked, this, &Form5::CmdOuvrXls_Click);
-    connect(ui->Command5, &QPushButton::clicked, this, &Form5::Command5_Click);
-    connect(ui->CmdCRO, &QPushButton::clicked, this, &Form5::CmdCRO_Click);
-    connect(ui->Cro, &QAction::triggered, this, &Form5::Cro_Click);
-    connect(ui->reserve, &QAction::triggered, this, &Form5::reserve_Click);
-    connect(ui->Aide, &QAction::triggered, this, &Form5::Aide_Click);
+    connect(ui->Command1, &QPushButton::clicked, this, platform::guarded(this, &Form5::Command1_Click));
+    connect(ui->Command2, &QPushButton::clicked, this, platform::guarded(this, &Form5::Command2_Click));
+    connect(ui->Command3, &QPushButton::clicked, this, platform::guarded(this, &Form5::Command3_Click));
+    connect(ui->Command4, &QPushButton::clicked, this, platform::guarded(this, &Form5::Command4_Click));
+    connect(ui->Check1, &QCheckBox::toggled, this, platform::guarded(this, &Form5::Check1_Click));
+    connect(ui->TxtNumPat, &QLineEdit::textChanged, this, platform::guarded(this, &Form5::TxtNumPat_Change));
+    connect(ui->CmdModif, &QPushButton::clicked, this, platform::guarded(this, &Form5::CmdModif_Click));
+    connect(ui->CmdSupprimer, &QPushButton::clicked, this, platform::guarded(this, &Form5::CmdSupprimer_Click));
+    connect(ui->CmdQuitte, &QPushButton::clicked, this, platform::guarded(this, &Form5::CmdQuitte_Click));
+    connect(ui->CmdCree, &QPushButton::clicked, this, platform::guarded(this, &Form5::CmdCree_Click));
+    connect(ui->CmdOuvrXls, &QPushButton::clicked, this, platform::guarded(this, &Form5::CmdOuvrXls_Click));
+    connect(ui->Command5, &QPushButton::clicked, this, platform::guarded(this, &Form5::Command5_Click));
+    connect(ui->CmdCRO, &QPushButton::clicked, this, platform::guarded(this, &Form5::CmdCRO_Click));
+    connect(ui->Cro, &QAction::triggered, this, platform::guarded(this, &Form5::Cro_Click));
+    connect(ui->reserve, &QAction::triggered, this, platform::guarded(this, &Form5::reserve_Click));
+    connect(ui->Aide, &QAction::triggered, this, platform::guarded(this, &Form5::Aide_Click));
     ui->TxtNumFich->installEventFilter(this);
 }
 
@@ -155,7 +157,7 @@ void Form5::loadReferenceLists()
 }
 
 // The "Dossier non à jour" warning: a spermogram older than 92 days or missing, or a laboratory exam older than
-// 365 days (the laboratory text wins). A failure here only ends the check.
+// 365 days (the laboratory text wins). Exams that cannot be read are said so in its place.
 void Form5::checkExams()
 {
     try {
@@ -167,6 +169,7 @@ void Form5::checkExams()
         ui->Label5->setText(rs->text(QStringLiteral("Diag")));
         workup::showStaleWarning(ui->Label30, *rs, true);
     } catch (const data::DbError&) {
+        workup::showExamsUnchecked(ui->Label30);
     }
 }
 
@@ -247,10 +250,11 @@ bool Form5::eventFilter(QObject* watched, QEvent* e)
 {
     if (watched == ui->TxtNumFich && e->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(e)->key();
+        // Browsing reads the database, and Qt's event delivery must not see its failure.
         if (key == Qt::Key_Right)
-            Command4_Click();
+            platform::runGuarded([this] { Command4_Click(); });
         else if (key == Qt::Key_Left)
-            Command3_Click();
+            platform::runGuarded([this] { Command3_Click(); });
     }
     return platform::Form::eventFilter(watched, e);
 }
@@ -304,8 +308,13 @@ void Form5::CmdModif_Click()
         m_rs->Edit();
         for (const sheet::Field& f : sheet::fields(*ui))
             m_rs->setField(QString::fromLatin1(f.column), sheet::controlValue(f));
-        m_rs->Update();
-        m_rs->Fields(QStringLiteral("NUMINTFICH")); // re-reads the row: fails when another workstation deleted it
+        // Checked against the sheet as shown: another workstation's change since is not lost unseen.
+        if (!platform::storeEdit(*m_rs,
+                                 QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son ouverture. "
+                                                "Enregistrer quand même vos modifications ?"),
+                                 QStringLiteral("La fiche n'a pas pu être enregistrée : elle a été supprimée ou "
+                                                "remplacée sur un autre poste ; vos saisies restent affichées.")))
+            return;
     } catch (const data::DbError& e) {
         if (m_rs->editing())
             m_rs->CancelUpdate();

@@ -6,6 +6,7 @@
 #include "data/schema.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
+#include "platform/guarded.h"
 #include "platform/help.h"
 #include "platform/messages.h"
 #include "platform/scrollable.h"
@@ -16,6 +17,7 @@
 #include "ui_form6.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QFileInfo>
 #include <QLayout>
 #include <QLocale>
@@ -64,19 +66,19 @@ Form6::Form6() : ui(std::make_unique<Ui::Form6>())
         platform::keepDateWhole(box);
     ui->MonthView1->setFirstDayOfWeek(Qt::Monday);
 
-    connect(ui->reserve, &QAction::triggered, this, &Form6::reserve_Click);
-    connect(ui->Aide, &QAction::triggered, this, &Form6::Aide_Click);
-    connect(ui->CmdNouvFiche, &QPushButton::clicked, this, &Form6::CmdNouvFiche_Click);
-    connect(ui->CmdQuitte, &QPushButton::clicked, this, &Form6::CmdQuitte_Click);
-    connect(ui->Command11, &QToolButton::clicked, this, &Form6::Command11_Click);
-    connect(ui->MonthView1, &QCalendarWidget::clicked, this, &Form6::MonthView1_DateClick);
+    connect(ui->reserve, &QAction::triggered, this, platform::guarded(this, &Form6::reserve_Click));
+    connect(ui->Aide, &QAction::triggered, this, platform::guarded(this, &Form6::Aide_Click));
+    connect(ui->CmdNouvFiche, &QPushButton::clicked, this, platform::guarded(this, &Form6::CmdNouvFiche_Click));
+    connect(ui->CmdQuitte, &QPushButton::clicked, this, platform::guarded(this, &Form6::CmdQuitte_Click));
+    connect(ui->Command11, &QToolButton::clicked, this, platform::guarded(this, &Form6::Command11_Click));
+    connect(ui->MonthView1, &QCalendarWidget::clicked, this, platform::guarded(this, &Form6::MonthView1_DateClick));
     for (int n = 1; n <= 10; ++n)
-        connect(protocolButton(n), &QPushButton::clicked, this, [this, n] { Command_Click(n); });
+        connect(protocolButton(n), &QPushButton::clicked, this, platform::guarded([this, n] { Command_Click(n); }));
     // Each scheme acts when its button becomes the selected one (mouse or arrow keys).
     for (QRadioButton* b : {ui->OptBloc1, ui->OptBloc2, ui->OptBloc3})
-        connect(b, &QRadioButton::toggled, this, [this](bool on) { if (on) OptBloc_Click(); });
+        connect(b, &QRadioButton::toggled, this, platform::guarded([this](bool on) { if (on) OptBloc_Click(); }));
     for (QRadioButton* b : {ui->OptStim1, ui->OptStim2, ui->OptStim3, ui->Optstim4})
-        connect(b, &QRadioButton::toggled, this, [this](bool on) { if (on) OptStim_Click(); });
+        connect(b, &QRadioButton::toggled, this, platform::guarded([this](bool on) { if (on) OptStim_Click(); }));
 }
 
 Form6::~Form6() = default;
@@ -156,14 +158,15 @@ void Form6::reopenDatabase()
     m_db = data::Database::open(data::CHEMIN_BASE);
 }
 
-// Warns when the couple's work-up is stale; a spermogram without a date does not warn here. A failure only
-// skips the warning.
+// Warns when the couple's work-up is stale; a spermogram without a date does not warn here. Exams that cannot be
+// read are said so in place of the warning.
 void Form6::checkExamDates()
 {
     try {
         if (const auto rs = workup::coupleExams(*m_db, m_couple))
             workup::showStaleWarning(ui->Label30, *rs, false);
     } catch (const data::DbError&) {
+        workup::showExamsUnchecked(ui->Label30);
     }
 }
 
@@ -221,6 +224,7 @@ void Form6::Command_Click(int protocol)
 {
     DECH_EXCEL();
     m_savedWorkbook.clear();
+    m_numberInWorkbook = false;
     m_template = QStringLiteral("Folivex%1.xls").arg(protocol, 2, 10, QLatin1Char('0'));
     CREEXCEL();
 }
@@ -246,6 +250,7 @@ void Form6::CREEXCEL()
     if (analogue)
         office::ECRIT_CELLULE(m_excel, QStringLiteral("H10"), *analogue);
     office::ECRIT_CELLULE(m_excel, QStringLiteral("N8"), ui->LblNumFich->text());
+    m_numberInWorkbook = true;
     office::ECRIT_CELLULE(m_excel, QStringLiteral("K8"), ui->CmbType->currentText());
 }
 
@@ -277,18 +282,31 @@ void Form6::CmdNouvFiche_Click()
     }
     ui->Text1->setText(ui->LblNom->text().left(5));
     ui->Text2->setText(ui->lblprenom->text().left(2));
-    QString fileName =
-        cycles::workbookFileName(ui->Text1->text(), ui->Text2->text(), ui->LblNumFich->text(), platform::today());
-    try {
-        fileName = cycles::freeWorkbookName(*m_db, fileName);
-    } catch (const data::DbError& e) {
+    const auto unreadable = [](const data::DbError& e) {
         platform::notice(QStringLiteral("La base de données ne peut pas être lue, la fiche n'est pas "
                                         "enregistrée :\n") + e.message());
+    };
+    QString fileName;
+    try {
+        fileName = currentWorkbookName();
+    } catch (const data::DbError& e) {
+        unreadable(e);
         return;
     }
 
     if (!platform::askYesNo(QStringLiteral("Voulez vous vraiment enregistrer cette nouvelle Fiche ?"))) {
         closeWindow();
+        return;
+    }
+    // Another workstation may have given the couple this number since the window opened: the workbook is
+    // stored under the number the sheet will get.
+    try {
+        const QString shown = ui->LblNumFich->text();
+        showSheetNumber(cycles::nextSheetNumber(m_db, m_couple));
+        if (ui->LblNumFich->text() != shown)
+            fileName = currentWorkbookName();
+    } catch (const data::DbError& e) {
+        unreadable(e);
         return;
     }
     m_nomFichier = saveWorkbook(fileName);
@@ -297,7 +315,8 @@ void Form6::CmdNouvFiche_Click()
         return;
     }
     try {
-        CREEFICHE();
+        if (!storeSheet())
+            return;
     } catch (const data::DbError& e) {
         if (m_rs && m_rs->editing())
             m_rs->CancelUpdate();
@@ -310,6 +329,55 @@ void Form6::CmdNouvFiche_Click()
     }
     platform::notice(QStringLiteral("Nouvelle Fiche Enregistrée"));
     closeWindow();
+}
+
+void Form6::showSheetNumber(int number)
+{
+    const QString text = QString::number(number);
+    if (ui->LblNumFich->text() == text)
+        return;
+    ui->LblNumFich->setText(text);
+    if (m_numberInWorkbook && m_savedWorkbook.isEmpty() && m_excel.hasWorkbook())
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("N8"), text);
+}
+
+QString Form6::currentWorkbookName()
+{
+    return cycles::freeWorkbookName(*m_db, cycles::workbookFileName(ui->Text1->text(), ui->Text2->text(),
+                                                                    ui->LblNumFich->text(), platform::today()));
+}
+
+bool Form6::storeSheet()
+{
+    m_db->BeginTrans();
+    try {
+        if (!data::coupleExists(*m_db, m_couple)) {
+            m_db->Rollback();
+            QString text = QStringLiteral("Le dossier n° ") + QString::number(m_couple) +
+                           QStringLiteral(" a été supprimé depuis l'ouverture de la fenêtre : la fiche n'est pas "
+                                          "enregistrée.");
+            if (m_nomFichier != cycles::kNoWorkbook)
+                text += QStringLiteral("\nLe classeur est conservé sous le nom ") + m_nomFichier + QLatin1Char('.');
+            platform::notice(text);
+            return false;
+        }
+        // Taken again under the lock: another workstation may have stored a sheet while the workbook was saved.
+        const QString shown = ui->LblNumFich->text();
+        showSheetNumber(cycles::nextSheetNumber(m_db, m_couple));
+        if (ui->LblNumFich->text() != shown && m_nomFichier != cycles::kNoWorkbook) {
+            const QString renamed = currentWorkbookName();
+            if (QFile::rename(cycles::workbookPath(m_nomFichier), cycles::workbookPath(renamed))) {
+                m_nomFichier = renamed;
+                m_savedWorkbook = renamed;
+            }
+        }
+        CREEFICHE();
+        m_db->CommitTrans();
+    } catch (const data::DbError&) {
+        m_db->rollbackQuietly();
+        throw;
+    }
+    return true;
 }
 
 QString Form6::saveWorkbook(const QString& fileName)

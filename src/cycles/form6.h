@@ -56,6 +56,14 @@ private:
     // The workbook saved for this sheet, or kNoWorkbook; empty when the user declined to go on.
     QString saveWorkbook(const QString& fileName);
     void closeWindow();
+    // The couple's sheet number as it now stands in the database, shown, and in the open workbook's number
+    // cell when the personalisation wrote it there.
+    void showSheetNumber(int number);
+    // The workbook file name for the number shown, among those no sheet names yet.
+    QString currentWorkbookName();
+    // Takes the sheet number and adds the row under the write lock: no two sheets of a couple share a number.
+    // False (the user told) when the couple was deleted meanwhile.
+    bool storeSheet();
 
     int m_couple = 0;
     std::shared_ptr<data::Database> m_db;
@@ -66,6 +74,7 @@ private:
     // Workbook already stored by a save whose row could not be added, reused by the next attempt.
     QString m_savedWorkbook;
     QString m_nomFichier; // NomFichier of the row CREEFICHE adds
+    bool m_numberInWorkbook = false; // the open workbook's N8 holds LblNumFich
 };
 
 // The main window's "Créer une nouvelle Fiche de Stimulation": opens the creation window for the couple

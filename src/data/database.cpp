@@ -213,6 +213,14 @@ void Database::Rollback()
         exec(QStringLiteral("ROLLBACK"));
 }
 
+void Database::rollbackQuietly() noexcept
+{
+    try {
+        Rollback();
+    } catch (const DbError&) {
+    }
+}
+
 std::shared_ptr<Recordset> Database::OpenRecordset(const QString& sql)
 {
     return std::make_shared<Recordset>(shared_from_this(), sql);

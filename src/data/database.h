@@ -47,6 +47,8 @@ public:
     void BeginTrans();
     void CommitTrans();
     void Rollback();
+    // Rollback after a failure: one of its own would tell nothing more (the close rolls back anyway).
+    void rollbackQuietly() noexcept;
 
     // The connection to the file in place (see above). since: the epoch of the file a reader was read from;
     // DbError::FileReplaced when the file in place is another one since. 0 for any.

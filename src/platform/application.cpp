@@ -1,6 +1,7 @@
 #include "platform/application.h"
 
 #include "data/database.h"
+#include "platform/guarded.h"
 #include "platform/messages.h"
 
 #include <QLibraryInfo>
@@ -21,15 +22,22 @@ void installFrenchTranslations()
         QCoreApplication::installTranslator(&qt);
 }
 
+void reportFailure(const std::exception& e)
+{
+    if (const auto* db = dynamic_cast<const data::DbError*>(&e))
+        notice(QStringLiteral("L'opération n'a pas pu aboutir : la base de données a refusé la demande.\n%1")
+                   .arg(db->message()));
+    else
+        notice(QStringLiteral("L'opération n'a pas pu aboutir : erreur inattendue."));
+}
+
 bool Application::notify(QObject* receiver, QEvent* event)
 {
+    // The last net, for a handler that was not connected through guarded().
     try {
         return QApplication::notify(receiver, event);
-    } catch (const data::DbError& e) {
-        notice(QStringLiteral("L'opération n'a pas pu aboutir : la base de données a refusé la demande.\n%1")
-                   .arg(e.message()));
     } catch (const std::exception& e) {
-        notice(QStringLiteral("L'opération n'a pas pu aboutir : erreur inattendue.\n%1").arg(QString::fromLocal8Bit(e.what())));
+        reportFailure(e);
     }
     return false;
 }

@@ -1,5 +1,6 @@
 #include "platform/forms.h"
 
+#include "platform/guarded.h"
 #include "platform/scrollable.h"
 
 #include <QCloseEvent>
@@ -18,7 +19,8 @@ void Form::closeEvent(QCloseEvent* event)
         return;
     }
     event->ignore();
-    forms().unload(this);
+    // Form_Unload may reach the database; a failure keeps the window open.
+    runGuarded([this] { forms().unload(this); });
 }
 
 bool Form::event(QEvent* event)
@@ -68,19 +70,41 @@ void FormRegistry::forget(Form* form)
 
 void FormRegistry::unloadAll()
 {
-    std::vector<Form*> all;
-    for (auto& [key, w] : m_forms)
-        if (w)
-            all.push_back(static_cast<Form*>(w.data()));
-    for (Form* f : all) {
-        bool cancel = false;
-        f->Form_Unload(cancel);
-        f->m_unloading = true;
-        f->hide();
-        forget(f);
-        delete f;
+    // An unload may load another window (the backup window brings the main window back): rounds until none is
+    // left. Past a few rounds the windows go without their unload.
+    for (int round = 0;; ++round) {
+        std::vector<QPointer<Form>> all;
+        for (auto it = m_forms.begin(); it != m_forms.end();) {
+            if (it->second) {
+                all.emplace_back(static_cast<Form*>(it->second.data()));
+                ++it;
+            } else {
+                it = m_forms.erase(it);
+            }
+        }
+        if (all.empty())
+            return;
+        for (const QPointer<Form>& f : all) {
+            if (f && !f->m_unloading && round < 4) {
+                bool cancel = false;
+                runGuarded([&] { f->Form_Unload(cancel); }); // a failure keeps none of the others loaded
+            }
+            if (!f)
+                continue;
+            f->m_unloading = true;
+            f->hide();
+            forget(f);
+            delete f.data();
+        }
     }
-    m_forms.clear();
+}
+
+bool FormRegistry::empty() const
+{
+    for (const auto& [key, w] : m_forms)
+        if (w)
+            return false;
+    return true;
 }
 
 void FormRegistry::flush()

@@ -86,7 +86,10 @@ public:
     template <class T> bool unload() { T* f = find<T>(); return f ? unload(f) : true; }
 
     bool unload(Form* form);
+    // Unloads and destroys every loaded window, whatever its Form_Unload says, and those their unloads load.
     void unloadAll();
+    // No window is loaded.
+    bool empty() const;
     // Destroys the windows already unloaded (tests call it instead of running the event loop).
     void flush();
 

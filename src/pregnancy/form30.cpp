@@ -2,8 +2,11 @@
 
 #include "cycles/form5.h"
 #include "data/globals.h"
+#include "data/schema.h"
 #include "platform/environment.h"
+#include "platform/guarded.h"
 #include "platform/messages.h"
+#include "platform/rowwrite.h"
 #include "platform/scrollable.h"
 #include "platform/settings.h"
 #include "pregnancy/record.h"
@@ -13,6 +16,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 using platform::forms;
@@ -100,9 +104,9 @@ Form30::Form30() : ui(std::make_unique<Ui::Form30>())
             };
             member(i + twins)->setMinimumHeight(member(i)->sizeHint().height());
         }
-    connect(ui->CmdEnreg, &QPushButton::clicked, this, &Form30::CmdEnreg_Click);
-    connect(ui->CmdQuitte, &QPushButton::clicked, this, &Form30::CmdQuitte_Click);
-    connect(ui->CmdImprim, &QPushButton::clicked, this, &Form30::CmdImprim_Click);
+    connect(ui->CmdEnreg, &QPushButton::clicked, this, platform::guarded(this, &Form30::CmdEnreg_Click));
+    connect(ui->CmdQuitte, &QPushButton::clicked, this, platform::guarded(this, &Form30::CmdQuitte_Click));
+    connect(ui->CmdImprim, &QPushButton::clicked, this, platform::guarded(this, &Form30::CmdImprim_Click));
 }
 
 Form30::~Form30() = default;
@@ -141,10 +145,17 @@ bool Form30::fill()
         // The row is read again unless the cycle sheet window left RS_GROSS on this very sheet.
         if (!(data::GROSS_EXISTE && onSheetRow(m_sheet)))
             data::GROSS_EXISTE = pregnancy::lookUpFollowUp(m_sheet);
-        if (data::GROSS_EXISTE)
+        m_couple = int(pregnancy::sheetNumber(form5Item("TxtNumPat")).value_or(0));
+        m_row.reset();
+        m_rowDb.reset();
+        if (data::GROSS_EXISTE) {
             AFFICHE_GROSS();
-        else
+            // Kept for the save, which then notices another workstation's change since this read.
+            m_row = data::RS_GROSS;
+            m_rowDb = data::BASE_GROSS;
+        } else {
             AFFICHE_GROSS_CREE();
+        }
         markSaved();
     } catch (const data::DbError& e) {
         platform::notice(QStringLiteral("Impossible de lire le suivi de grossesse de cette fiche : ") + e.message());
@@ -182,16 +193,20 @@ void Form30::CmdEnreg_Click()
         platform::notice(kBadSheet);
         return;
     }
-    bool found = false;
+    const bool found = m_row && *sheet == m_sheet;
+    const QString changed = QStringLiteral("Ce suivi de grossesse a été modifié sur un autre poste depuis son "
+                                           "ouverture. Enregistrer quand même vos modifications ?");
     try {
-        found = pregnancy::lookUpFollowUp(*sheet);
-        data::Recordset& rs = *data::RS_GROSS;
         if (found) {
-            rs.Edit();
+            data::BASE_GROSS = m_rowDb;
+            data::RS_GROSS = m_row;
+            m_row->Edit();
         } else {
-            rs.AddNew();
-            rs.setField(QStringLiteral("NUMFICH"), double(*sheet));
+            pregnancy::lookUpFollowUp(*sheet);
+            data::RS_GROSS->AddNew();
+            data::RS_GROSS->setField(QStringLiteral("NUMFICH"), double(*sheet));
         }
+        data::Recordset& rs = *data::RS_GROSS;
         ENREG_GROSS();
         const bool yes = platform::askYesNo(
             found ? QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?")
@@ -200,7 +215,21 @@ void Form30::CmdEnreg_Click()
             rs.CancelUpdate();
             return;
         }
-        rs.Update();
+        bool stored = false;
+        if (found) {
+            if (const QString gone = ownerGone(*m_rowDb); !gone.isEmpty()) {
+                rs.CancelUpdate();
+                platform::notice(gone);
+                return;
+            }
+            stored = platform::storeEdit(rs, changed,
+                                         QStringLiteral("La fiche de suivi n'a pas pu être enregistrée : elle a été "
+                                                        "supprimée ou remplacée sur un autre poste."));
+        } else {
+            stored = addFollowUp(changed);
+        }
+        if (!stored)
+            return; // the window stays as it is
     } catch (const data::DbError& e) {
         if (data::RS_GROSS && data::RS_GROSS->editing())
             data::RS_GROSS->CancelUpdate();
@@ -210,6 +239,62 @@ void Form30::CmdEnreg_Click()
     data::GROSS_EXISTE = true;
     platform::notice(found ? QStringLiteral("Fiche modifiée") : QStringLiteral("Fiche enregistrée"));
     forms().unload(this);
+}
+
+QString Form30::ownerGone(data::Database& grossDb) const
+{
+    // The sheets live in the main database; the follow-ups may have a file of their own.
+    const QString sheetsPath = data::CHEMIN_BASE.isEmpty() ? grossDb.path() : data::CHEMIN_BASE;
+    std::shared_ptr<data::Database> other;
+    data::Database* db = &grossDb;
+    if (QFileInfo(sheetsPath).canonicalFilePath() != QFileInfo(grossDb.path()).canonicalFilePath()) {
+        other = data::Database::open(sheetsPath);
+        db = other.get();
+    }
+    if (m_couple > 0 && !data::coupleExists(*db, m_couple))
+        return QStringLiteral("Le dossier de ce couple a été supprimé sur un autre poste : le suivi de grossesse "
+                              "n'a pas été enregistré.");
+    if (db->OpenRecordset(QStringLiteral("SELECT*FROM FICHE WHERE NUMINTFICH=") + QString::number(m_sheet))->isEOF())
+        return QStringLiteral("Cette fiche de stimulation a été supprimée sur un autre poste : le suivi de grossesse "
+                              "n'a pas été enregistré.");
+    return {};
+}
+
+bool Form30::addFollowUp(const QString& changedQuestion)
+{
+    const auto db = data::BASE_GROSS;
+    const auto added = data::RS_GROSS;
+    std::shared_ptr<data::Recordset> theirs;
+    QString gone;
+    db->BeginTrans();
+    try {
+        gone = ownerGone(*db);
+        if (gone.isEmpty()) {
+            theirs = db->OpenRecordset(data::SQL_GROSS);
+            if (theirs->isEOF()) {
+                added->Update();
+                db->CommitTrans();
+                return true;
+            }
+        }
+        db->Rollback();
+    } catch (const data::DbError&) {
+        db->rollbackQuietly();
+        throw;
+    }
+    added->CancelUpdate();
+    if (!gone.isEmpty()) {
+        platform::notice(gone);
+        return false;
+    }
+    // Another workstation gave the sheet its follow-up since this window opened.
+    if (!platform::askYesNo(changedQuestion))
+        return false;
+    data::RS_GROSS = theirs;
+    theirs->Edit();
+    ENREG_GROSS();
+    theirs->Update(data::Recordset::WriteCheck::SameRow);
+    return true;
 }
 
 void Form30::CmdQuitte_Click()

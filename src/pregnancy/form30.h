@@ -13,6 +13,11 @@ namespace Ui {
 class Form30;
 }
 
+namespace data {
+class Database;
+class Recordset;
+}
+
 class Form30 : public platform::Form {
     Q_OBJECT
 public:
@@ -44,10 +49,20 @@ public:
 
 private:
     bool fill();
+    // The notice when another workstation deleted the couple or the sheet this follow-up belongs to; empty when
+    // both are there. grossDb is the follow-up's database (the same file as the sheets' in the usual setup).
+    QString ownerGone(data::Database& grossDb) const;
+    // Stores the new row pending on RS_GROSS, under the write lock, unless what it belongs to is gone or
+    // another workstation gave the sheet its follow-up meanwhile (then the user chooses).
+    bool addFollowUp(const QString& changedQuestion);
 
     QString m_modele;        // the registry template's file name
     office::ExcelApp m_excel; // the registry form this window opened last
     qint64 m_sheet = 0;      // internal number of the sheet shown
+    int m_couple = 0;        // its couple, as the cycle sheet window showed it
+    // The stored row as the window showed it, and its database; none for a new follow-up.
+    std::shared_ptr<data::Recordset> m_row;
+    std::shared_ptr<data::Database> m_rowDb;
     bool m_replaced = false; // unloaded to open another sheet: the cycle sheet window stays hidden
 };
 

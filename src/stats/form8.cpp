@@ -2,6 +2,7 @@
 
 #include "data/globals.h"
 #include "platform/conversions.h"
+#include "platform/guarded.h"
 #include "platform/help.h"
 #include "platform/messages.h"
 #include "platform/scrollable.h"
@@ -43,11 +44,11 @@ Form8::Form8() : ui(std::make_unique<Ui::Form8>())
     platform::makeScrollable(this);
     ui->Command2->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     ui->Command3->setIcon(style()->standardIcon(QStyle::SP_DialogResetButton));
-    connect(ui->Aide, &QAction::triggered, this, &Form8::Aide_Click);
-    connect(ui->CmdRechercher, &QPushButton::clicked, this, &Form8::CmdRechercher_Click);
-    connect(ui->Command1, &QPushButton::clicked, this, &Form8::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form8::Command2_Click);
-    connect(ui->Command3, &QPushButton::clicked, this, &Form8::Command3_Click);
+    connect(ui->Aide, &QAction::triggered, this, platform::guarded(this, &Form8::Aide_Click));
+    connect(ui->CmdRechercher, &QPushButton::clicked, this, platform::guarded(this, &Form8::CmdRechercher_Click));
+    connect(ui->Command1, &QPushButton::clicked, this, platform::guarded(this, &Form8::Command1_Click));
+    connect(ui->Command2, &QPushButton::clicked, this, platform::guarded(this, &Form8::Command2_Click));
+    connect(ui->Command3, &QPushButton::clicked, this, platform::guarded(this, &Form8::Command3_Click));
 
     // Line i of the names stands beside line i of the numbers: the two lists scroll and select as one.
     for (auto [from, to] : {std::pair{ui->List1, ui->List2}, std::pair{ui->List2, ui->List1}}) {

@@ -76,7 +76,7 @@ void CmdExamens_Click()
         Form7* exams = platform::forms().show<Form7>();
         if (!platform::forms().isLoaded<Form7>())
             return;
-        exams->setCouple(numero);
+        exams->setCouple(numero, found ? data::RS_DOSSIERS : nullptr);
         if (found)
             AFFICHE_3();
         else

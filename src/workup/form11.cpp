@@ -1,6 +1,7 @@
 #include "workup/form11.h"
 
 #include "platform/conversions.h"
+#include "platform/guarded.h"
 #include "platform/keyfilter.h"
 #include "workup/score.h"
 
@@ -59,13 +60,13 @@ Form11::Form11() : ui(std::make_unique<Ui::Form11>())
     for (QLineEdit* e : {ui->TxtPds, ui->TxtTaille, ui->TxtFsh, ui->TxtLh})
         platform::installKeyFilter(e, platform::digitsCommaDotKey);
 
-    connect(ui->TxtPds, &QLineEdit::textChanged, this, &Form11::TxtPds_Change);
-    connect(ui->TxtTaille, &QLineEdit::textChanged, this, &Form11::TxtTaille_Change);
-    connect(ui->TxtFsh, &QLineEdit::textChanged, this, &Form11::TxtFsh_Change);
-    connect(ui->TxtLh, &QLineEdit::textChanged, this, &Form11::TxtLh_Change);
-    connect(ui->Command1, &QPushButton::clicked, this, &Form11::Command1_Click);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form11::Command2_Click);
-    connect(ui->Command3, &QPushButton::clicked, this, &Form11::Command3_Click);
+    connect(ui->TxtPds, &QLineEdit::textChanged, this, platform::guarded(this, &Form11::TxtPds_Change));
+    connect(ui->TxtTaille, &QLineEdit::textChanged, this, platform::guarded(this, &Form11::TxtTaille_Change));
+    connect(ui->TxtFsh, &QLineEdit::textChanged, this, platform::guarded(this, &Form11::TxtFsh_Change));
+    connect(ui->TxtLh, &QLineEdit::textChanged, this, platform::guarded(this, &Form11::TxtLh_Change));
+    connect(ui->Command1, &QPushButton::clicked, this, platform::guarded(this, &Form11::Command1_Click));
+    connect(ui->Command2, &QPushButton::clicked, this, platform::guarded(this, &Form11::Command2_Click));
+    connect(ui->Command3, &QPushButton::clicked, this, platform::guarded(this, &Form11::Command3_Click));
 }
 
 Form11::~Form11() = default;

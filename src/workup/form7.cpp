@@ -6,9 +6,11 @@
 #include "platform/controls.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
+#include "platform/guarded.h"
 #include "platform/help.h"
 #include "platform/keyfilter.h"
 #include "platform/messages.h"
+#include "platform/rowwrite.h"
 #include "platform/scrollable.h"
 #include "workup/score.h"
 #include "workup/stale.h"
@@ -89,13 +91,13 @@ Form7::Form7() : ui(std::make_unique<Ui::Form7>())
     for (QLineEdit* box : {ui->TxtPds, ui->TxtTaille, ui->TxtFsh, ui->TxtLh})
         platform::installKeyFilter(box, platform::digitsCommaDotKey);
 
-    connect(ui->TxtPds, &QLineEdit::textChanged, this, &Form7::TxtPds_Change);
-    connect(ui->TxtTaille, &QLineEdit::textChanged, this, &Form7::TxtTaille_Change);
-    connect(ui->TxtFsh, &QLineEdit::textChanged, this, &Form7::TxtFsh_Change);
-    connect(ui->TxtLh, &QLineEdit::textChanged, this, &Form7::TxtLh_Change);
-    connect(ui->Command2, &QPushButton::clicked, this, &Form7::Command2_Click);
-    connect(ui->Quitte, &QPushButton::clicked, this, &Form7::Quitte_Click);
-    connect(ui->Aide, &QAction::triggered, this, &Form7::Aide_Click);
+    connect(ui->TxtPds, &QLineEdit::textChanged, this, platform::guarded(this, &Form7::TxtPds_Change));
+    connect(ui->TxtTaille, &QLineEdit::textChanged, this, platform::guarded(this, &Form7::TxtTaille_Change));
+    connect(ui->TxtFsh, &QLineEdit::textChanged, this, platform::guarded(this, &Form7::TxtFsh_Change));
+    connect(ui->TxtLh, &QLineEdit::textChanged, this, platform::guarded(this, &Form7::TxtLh_Change));
+    connect(ui->Command2, &QPushButton::clicked, this, platform::guarded(this, &Form7::Command2_Click));
+    connect(ui->Quitte, &QPushButton::clicked, this, platform::guarded(this, &Form7::Quitte_Click));
+    connect(ui->Aide, &QAction::triggered, this, platform::guarded(this, &Form7::Aide_Click));
 }
 
 Form7::~Form7() = default;
@@ -164,20 +166,23 @@ void Form7::Command2_Click()
         platform::notice(QStringLiteral("Aucun couple n'est associé à cette fiche d'examens : rien n'a été enregistré."));
         return;
     }
-    const QString n = QString::number(m_numero);
+    const QString changed = QStringLiteral("Les examens de ce couple ont été modifiés sur un autre poste depuis "
+                                           "leur ouverture. Enregistrer quand même vos modifications ?");
     try {
-        m_db = data::Database::open(data::CHEMIN_BASE);
-        m_sql = QStringLiteral("SELECT*FROM EXAMENS WHERE NUMERO=") + n;
-        m_rs = m_db->OpenRecordset(m_sql);
-        m_rs->FindFirst(QStringLiteral("NUMERO=") + n);
-        if (!m_rs->NoMatch()) {
+        if (m_row) {
+            // The row as the window showed it, so that the save notices another workstation's change since.
+            m_rs = m_row;
             m_rs->Edit();
         } else {
+            const QString n = QString::number(m_numero);
+            m_db = data::Database::open(data::CHEMIN_BASE);
             if (!data::coupleExists(*m_db, m_numero)) {
                 platform::notice(QStringLiteral("Ce dossier a été supprimé depuis l'ouverture de la fiche d'examens : "
                                                 "rien n'a été enregistré."));
                 return;
             }
+            m_sql = QStringLiteral("SELECT*FROM EXAMENS WHERE NUMERO=") + n;
+            m_rs = m_db->OpenRecordset(m_sql);
             m_rs->AddNew();
             m_rs->setField(QStringLiteral("numero"), double(m_numero));
         }
@@ -186,7 +191,14 @@ void Form7::Command2_Click()
             m_rs->CancelUpdate();
             return;
         }
-        m_rs->Update();
+        const bool stored =
+            m_row ? platform::storeEdit(*m_rs, changed,
+                                        QStringLiteral("Les examens n'ont pas pu être enregistrés : ils ont été "
+                                                       "supprimés ou remplacés sur un autre poste ; la fiche reste "
+                                                       "ouverte avec vos saisies."))
+                  : addFirstRow(changed);
+        if (!stored)
+            return; // the window stays open with what was typed
     } catch (const data::DbError& e) {
         if (m_rs && m_rs->editing())
             m_rs->CancelUpdate();
@@ -196,6 +208,33 @@ void Form7::Command2_Click()
     }
     platform::notice(QStringLiteral("Fiche courante modifiée"));
     platform::forms().unload(this);
+}
+
+bool Form7::addFirstRow(const QString& changedQuestion)
+{
+    // Looked up and added under the write lock: the couple never gets two rows.
+    m_db->BeginTrans();
+    std::shared_ptr<data::Recordset> theirs;
+    try {
+        theirs = m_db->OpenRecordset(m_sql);
+        if (theirs->isEOF()) {
+            m_rs->Update();
+            m_db->CommitTrans();
+            return true;
+        }
+        m_db->Rollback();
+    } catch (const data::DbError&) {
+        m_db->rollbackQuietly();
+        throw;
+    }
+    m_rs->CancelUpdate();
+    if (!platform::askYesNo(changedQuestion))
+        return false;
+    m_rs = theirs;
+    m_rs->Edit();
+    ENREG_EXAMS();
+    m_rs->Update(data::Recordset::WriteCheck::SameRow);
+    return true;
 }
 
 void Form7::Quitte_Click()

@@ -3,6 +3,7 @@
 
 #include <QList>
 #include <memory>
+#include <utility>
 
 class QLineEdit;
 
@@ -30,9 +31,14 @@ public:
     // The nineteen date boxes.
     const QList<QLineEdit*>& dateBoxes() const { return m_dateBoxes; }
 
-    // The couple the window was last filled for: the save writes that couple's row whatever the main
-    // window shows by then.
-    void setCouple(qint64 numero) { m_numero = numero; }
+    // The couple the window was last filled for, and its EXAMENS row as the fill read it (none when the couple
+    // had no row yet): the save writes that couple's row whatever the main window shows by then, and notices a
+    // change another workstation saved after the fill.
+    void setCouple(qint64 numero, std::shared_ptr<data::Recordset> row = {})
+    {
+        m_numero = numero;
+        m_row = std::move(row);
+    }
     qint64 couple() const { return m_numero; }
 
     // LblAge from the couple's birth date, then the BMI, the ratio and the score.
@@ -67,9 +73,13 @@ private:
     bool takeRefusedDate();
     // The date check every way a button acts goes through first; false stops the button.
     bool datesAccepted(bool everyBox);
+    // Stores the addition pending on m_rs, the couple's first row, unless another workstation gave the couple
+    // a row meanwhile: then asks changedQuestion, and Yes writes this window's values into that row.
+    bool addFirstRow(const QString& changedQuestion);
 
     std::shared_ptr<data::Database> m_db;
     std::shared_ptr<data::Recordset> m_rs;
+    std::shared_ptr<data::Recordset> m_row; // the couple's row as the fill read it
     QString m_sql;
     qint64 m_numero = -1;
     QList<QWidget*> m_examControls;

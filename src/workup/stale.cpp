@@ -58,4 +58,10 @@ void showStaleWarning(QLabel* label, const data::Recordset& exams, bool missingS
     }
 }
 
+void showExamsUnchecked(QLabel* label)
+{
+    label->setText(QStringLiteral("Vérification des examens impossible : la base n'a pas pu être lue"));
+    label->setVisible(true);
+}
+
 } // namespace workup

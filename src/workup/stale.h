@@ -39,4 +39,7 @@ std::shared_ptr<data::Recordset> coupleExams(data::Database& db, qint64 couple);
 // Shows the warning of that row in the label; the label is left as it was when nothing is stale.
 void showStaleWarning(QLabel* label, const data::Recordset& exams, bool missingSpermogramWarns);
 
+// Says in the warning's label that the exams could not be read: an unchecked work-up never passes for a recent one.
+void showExamsUnchecked(QLabel* label);
+
 } // namespace workup

@@ -4,6 +4,7 @@
 #include "app/form4.h"
 #include "data/database.h"
 #include "data/globals.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 
 #include <QAction>
@@ -274,6 +275,46 @@ private slots:
         button("CmdModif")->click();
         QCOMPARE(rows(5), expected);
         QCOMPARE(text1()->text(), QStringLiteral("Puregon"));
+    }
+
+    // The item shown was changed or deleted on another workstation, its row perhaps given to an item of another
+    // list: nothing is stored, the user is told and sees the list as it now is.
+    void itemChangedElsewhereIsNotTouched_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<QString>("command");
+        const QString changed = "UPDATE OPTIONS SET TEXTE='Puregon 50' WHERE NUMEROS=5 AND TEXTE='Puregon'";
+        const QString accent = "UPDATE OPTIONS SET TEXTE='PUREGON' WHERE NUMEROS=5 AND TEXTE='Puregon'";
+        const QString deleted = "DELETE FROM OPTIONS WHERE NUMEROS=5 AND TEXTE='Puregon'";
+        const QString reused = "CREATE TEMP TABLE r AS SELECT rowid AS id FROM OPTIONS WHERE NUMEROS=5 AND "
+                               "TEXTE='Puregon'; DELETE FROM OPTIONS WHERE rowid=(SELECT id FROM r); INSERT INTO "
+                               "OPTIONS (rowid, NUMEROS, TEXTE) VALUES ((SELECT id FROM r), 6, 'Puregon')";
+        QTest::newRow("changed, modify") << changed << "CmdModif";
+        QTest::newRow("changed, delete") << changed << "CmdSupprime";
+        QTest::newRow("case changed, modify") << accent << "CmdModif";
+        QTest::newRow("case changed, delete") << accent << "CmdSupprime";
+        QTest::newRow("deleted, modify") << deleted << "CmdModif";
+        QTest::newRow("deleted, delete") << deleted << "CmdSupprime";
+        QTest::newRow("row given to another list, modify") << reused << "CmdModif";
+        QTest::newRow("row given to another list, delete") << reused << "CmdSupprime";
+    }
+    void itemChangedElsewhereIsNotTouched()
+    {
+        QFETCH(QString, meanwhile);
+        QFETCH(QString, command);
+        open();
+        button("CmdFSH")->click();
+        doubleClick(shown().indexOf("Puregon"));
+        text1()->setText("Changé");
+        QVERIFY(RawDb(env->dbPath()).exec(meanwhile));
+        const QStringList fsh = rows(5), transfer = rows(6);
+        button(qPrintable(command))->click();
+        QCOMPARE(env->messages.texts(), QStringList{"Cet élément a été modifié ou supprimé sur un autre poste : rien "
+                                                    "n'a été enregistré. La liste a été relue."});
+        QCOMPARE(rows(5), fsh);
+        QCOMPARE(rows(6), transfer);
+        QCOMPARE(shown(), fsh);
+        QCOMPARE(text1()->text(), QStringLiteral("Changé"));
     }
 
     void protocolCaptionModifiedAtOnce()

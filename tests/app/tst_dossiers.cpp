@@ -3,6 +3,7 @@
 #include "app/form3.h"
 #include "appfixture.h"
 #include "data/globals.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 
 #include <QClipboard>
@@ -330,6 +331,37 @@ private slots:
         QVERIFY(env.messages.boxes[1].text.startsWith("Les modifications n'ont pas pu être enregistrées"));
         QVERIFY(forms().isLoaded<Form3>());
         QCOMPARE(w->box("Tel1Txt")->text(), QString("05"));
+    }
+
+    // Another workstation saved the dossier after the window read it: the user chooses, nothing is lost unseen.
+    void modificationOverAnotherWorkstationsChange_data()
+    {
+        QTest::addColumn<bool>("overwrite");
+        QTest::newRow("stored over it") << true;
+        QTest::newRow("left to them") << false;
+    }
+    void modificationOverAnotherWorkstationsChange()
+    {
+        QFETCH(bool, overwrite);
+        TestEnv env;
+        const int n = fixture::addCouple(env.dbPath(), {{"Nom", "MARTIN"}, {"TEL1", "01"}});
+        Form3* w = openModify("MARTIN");
+        w->box("Tel1Txt")->setText("99");
+        QVERIFY(RawDb(env.dbPath()).exec(QString("UPDATE CIVILITES SET Nom='DURAND' WHERE numero=%1").arg(n)));
+        env.messages.answerYes();
+        env.messages.answer(overwrite ? platform::MsgResult::Yes : platform::MsgResult::No);
+        click(w, "Command2");
+        QStringList expected = {"Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?",
+                                "Ce dossier a été modifié sur un autre poste depuis son ouverture. Enregistrer quand "
+                                "même vos modifications ?"};
+        if (overwrite)
+            expected << "Fiche courante modifiée";
+        QCOMPARE(env.messages.texts(), expected);
+        QCOMPARE(column(env.dbPath(), n, "Nom"), overwrite ? QString("MARTIN") : QString("DURAND"));
+        QCOMPARE(column(env.dbPath(), n, "TEL1"), overwrite ? QString("99") : QString("01"));
+        QCOMPARE(forms().isLoaded<Form3>(), !overwrite);
+        if (!overwrite)
+            QCOMPARE(w->box("Tel1Txt")->text(), QString("99"));
     }
 
     void dossierWindowsRefuseABadPath()

@@ -1,12 +1,15 @@
 // The splash and the main window: start-up, browsing, search, age display, the commands and the program end.
 #include "app/form0.h"
 #include "app/form2.h"
+#include "app/form3.h"
 #include "admin/letterheadfile.h"
 #include "appfixture.h"
 #include "cycles/form5.h"
+#include "cycles/form6.h"
 #include "data/globals.h"
 #include "platform/environment.h"
 #include "platform/settings.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 #include "workup/form7.h"
 
@@ -14,6 +17,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSettings>
 #include <QTimer>
@@ -353,6 +357,82 @@ private slots:
         QCOMPARE(fixture::count(env.dbPath(), "SELECT*FROM EXAMENS"), 0);
         QCOMPARE(fixture::count(env.dbPath(), "SELECT*FROM FICHE"), 0);
         QVERIFY(label("NumLbl").isEmpty());
+    }
+
+    // The number shown now holds another couple (a backup restored on another workstation) or the couple was
+    // renamed there: nothing is deleted, the user is told, and the list is read again.
+    void deletionOfADossierChangedElsewhere_data()
+    {
+        QTest::addColumn<bool>("restored");
+        QTest::newRow("backup restored") << true;
+        QTest::newRow("renamed elsewhere") << false;
+    }
+    void deletionOfADossierChangedElsewhere()
+    {
+        QFETCH(bool, restored);
+        TestEnv env;
+        const QString backup = env.path("sauvegarde.mdb");
+        QVERIFY(QFile::copy(env.dbPath(), backup));
+        fixture::addCouple(env.dbPath(), "AUTRE");
+        const int n = fixture::addCouple(env.dbPath(), "MARTIN");
+        fixture::addSheet(env.dbPath(), n, 1);
+        fixture::addCouple(backup, "BERNARD");
+        QCOMPARE(fixture::addCouple(backup, "DUPONT"), n);
+        fixture::addSheet(backup, n, 1);
+        mainWindow();
+        text1()->setText("MARTIN");
+        QCOMPARE(label("NumLbl"), QString::number(n));
+        if (restored) {
+            QVERIFY(QFile::remove(env.dbPath()));
+            QVERIFY(QFile::copy(backup, env.dbPath()));
+        } else {
+            QVERIFY(RawDb(env.dbPath()).exec(QString("UPDATE CIVILITES SET Nom='DUPONT' WHERE numero=%1").arg(n)));
+        }
+        env.messages.answerYes();
+        click("CmdSupprime");
+        QCOMPARE(env.messages.texts(),
+                 (QStringList{"Voulez vous vraiment SUPPRIMER ce DOSSIER ?",
+                              "Ce dossier a été modifié ou remplacé sur un autre poste depuis son affichage : rien "
+                              "n'a été supprimé. Recherchez-le à nouveau."}));
+        const QString num = QString::number(n);
+        QCOMPARE(fixture::count(env.dbPath(), "SELECT*FROM CIVILITES WHERE NUMERO=" + num), 1);
+        QCOMPARE(fixture::count(env.dbPath(), "SELECT*FROM FICHE WHERE NUMERO=" + num), 1);
+        QVERIFY(label("NumLbl").isEmpty());
+        QCOMPARE(data::SQL_DOSSIERS, QString("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM"));
+        QCOMPARE(data::RS_DOSSIERS->text("Nom"), restored ? QString("BERNARD") : QString("AUTRE"));
+    }
+
+    // A backup restored on another workstation gave the number shown to another couple: no window opens with
+    // the names shown over that couple's rows.
+    void commandsOnACoupleReplacedElsewhere_data()
+    {
+        QTest::addColumn<QString>("command");
+        for (const char* c : {"CmdExamens", "CmdModifie", "CmdOuvrirFiche", "CmdCreerFiche"})
+            QTest::newRow(c) << QString(c);
+    }
+    void commandsOnACoupleReplacedElsewhere()
+    {
+        QFETCH(QString, command);
+        TestEnv env;
+        const QString backup = env.path("sauvegarde.mdb");
+        QVERIFY(QFile::copy(env.dbPath(), backup));
+        const int n = fixture::addCouple(env.dbPath(), "MARTIN");
+        fixture::addSheet(env.dbPath(), n, 1);
+        QCOMPARE(fixture::addCouple(backup, "DUPONT"), n);
+        fixture::addSheet(backup, n, 1);
+        mainWindow();
+        text1()->setText("MARTIN");
+        QCOMPARE(label("NumLbl"), QString::number(n));
+        QCOMPARE(QProcess::execute("mv", {backup, env.dbPath()}), 0);
+        click(qPrintable(command));
+        QCOMPARE(env.messages.texts(), QStringList{"Ce dossier a été modifié ou remplacé sur un autre poste depuis "
+                                                   "son affichage. Recherchez-le à nouveau."});
+        QVERIFY(label("NumLbl").isEmpty());
+        for (bool loaded : {forms().isLoaded<Form7>(), forms().isLoaded<Form3>(), forms().isLoaded<Form5>(),
+                            forms().isLoaded<Form6>()})
+            QVERIFY(!loaded);
+        text1()->setText("DUPONT");
+        QCOMPARE(label("NumLbl"), QString::number(n));
     }
 
     void openingCycleSheets()

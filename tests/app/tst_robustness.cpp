@@ -5,6 +5,7 @@
 #include "app/form2.h"
 #include "app/form3.h"
 #include "app/form4.h"
+#include "app/program.h"
 #include "appfixture.h"
 #include "cycles/form5.h"
 #include "cycles/form6.h"
@@ -159,18 +160,6 @@ protected:
         return false;
     }
 };
-
-// What ends with the process: every window and the shared recordsets.
-void endProgram()
-{
-    forms().unloadAll();
-    forms().flush();
-    data::RS_DOSSIERS.reset();
-    data::BASE_DOSSIERS.reset();
-    data::RS_GROSS.reset();
-    data::BASE_GROSS.reset();
-    data::GROSS_EXISTE = false;
-}
 
 template <class T> bool usable(T* w) { return w->isVisible() && w->isEnabled(); }
 
@@ -674,7 +663,8 @@ private slots:
                     QVERIFY(QFile::rename(awayPath, env.dbPath()));
                     away = false;
                 }
-                endProgram();
+                app::tearDown();
+                office::setSpreadsheet(&fake); // the program's end detaches the engine
                 ended = false;
                 forms().show<Form4>();
             }
@@ -716,7 +706,7 @@ private slots:
             if (!failure.isEmpty())
                 QFAIL(qPrintable(QStringLiteral("step %1: %2\n  after: %3").arg(i).arg(failure, monkey.trail.join("\n  "))));
         }
-        endProgram();
+        app::tearDown();
         if (away)
             QVERIFY(QFile::rename(awayPath, env.dbPath()));
 

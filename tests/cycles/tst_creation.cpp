@@ -6,6 +6,7 @@
 #include "office/fakespreadsheet.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 
 #include "ui_form4.h"
@@ -15,6 +16,8 @@
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
+#include <utility>
 
 using data::Database;
 
@@ -95,6 +98,24 @@ struct Fixture {
     }
 };
 
+// Another workstation acts while the user reads a question.
+struct Meanwhile final : platform::MessageService {
+    FakeMessages& boxes;
+    QString question;
+    std::function<void()> act;
+    Meanwhile(FakeMessages& b, QString q, std::function<void()> a) : boxes(b), question(std::move(q)), act(std::move(a))
+    {
+        platform::setMessageService(this);
+    }
+    ~Meanwhile() override { platform::setMessageService(&boxes); }
+    platform::MsgResult show(const platform::MsgBoxRequest& request) override
+    {
+        if (act && request.text == question)
+            std::exchange(act, nullptr)();
+        return boxes.show(request);
+    }
+};
+
 } // namespace
 
 class TstCreation : public QObject {
@@ -104,6 +125,7 @@ private slots:
     void nextSheetNumber();
     void staleExams_data();
     void staleExams();
+    void uncheckedExamsAreSaid();
     void emptyListsDoNotStopTheLoad();
     void refusesWithoutCouple();
     void optionsShowTheirProductBox();
@@ -118,6 +140,8 @@ private slots:
     void missingWorkbookFolderIsNamed();
     void sheetStaysWithTheLoadedCouple();
     void coupleDeletedMeanwhileStoresNothing();
+    void sheetNumberTakenElsewhere_data();
+    void sheetNumberTakenElsewhere();
     void databaseFailureKeepsTheWindow();
     void quitAndHelp();
 };
@@ -216,6 +240,22 @@ void TstCreation::staleExams()
     QCOMPARE(w->ui->Label30->isHidden(), caption.isEmpty());
     if (!caption.isEmpty())
         QCOMPARE(w->ui->Label30->text(), caption);
+}
+
+// Exams that cannot be read (a table without the columns asked for) never pass for a recent work-up.
+void TstCreation::uncheckedExamsAreSaid()
+{
+    Fixture f;
+    const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
+    {
+        RawDb raw(f.env.dbPath());
+        QVERIFY(raw.exec(QStringLiteral("ALTER TABLE EXAMENS RENAME TO EXAMENS_ANCIEN")));
+        QVERIFY(raw.exec(QStringLiteral("CREATE TABLE EXAMENS (AUTRE TEXT)")));
+    }
+    Form6* w = f.open(couple);
+    QVERIFY(w && w->isVisible());
+    QVERIFY(!w->ui->Label30->isHidden());
+    QCOMPARE(w->ui->Label30->text(), QStringLiteral("Vérification des examens impossible : la base n'a pas pu être lue"));
 }
 
 void TstCreation::emptyListsDoNotStopTheLoad()
@@ -567,6 +607,51 @@ void TstCreation::coupleDeletedMeanwhileStoresNothing()
     QVERIFY(platform::forms().isLoaded<Form6>());
     QCOMPARE(f.sheets(f.martin)->RecordCount(), 0);
     QVERIFY(f.fake.log().filter(QStringLiteral("save ")).isEmpty());
+}
+
+// Another workstation gives the couple the sheet number this window showed: the sheet is stored under the
+// next free number, and its workbook name and number cell follow it.
+void TstCreation::sheetNumberTakenElsewhere_data()
+{
+    QTest::addColumn<QString>("when"); // the question during which the other sheet is stored, or none
+    QTest::addColumn<bool>("workbook");
+    QTest::newRow("before the save") << QString() << true;
+    QTest::newRow("while the save is asked") << kSheetQuestion << true;
+    QTest::newRow("while asked to go on without workbook") << kNoWorkbookQuestion << false;
+}
+
+void TstCreation::sheetNumberTakenElsewhere()
+{
+    QFETCH(QString, when);
+    QFETCH(bool, workbook);
+    Fixture f;
+    Form6* w = f.openMartin({1, 2});
+    QCOMPARE(w->ui->LblNumFich->text(), QStringLiteral("3"));
+    w->ui->CmbType->setEditText(QStringLiteral("FIV"));
+    w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
+    if (workbook)
+        QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
+    const auto other = [&] {
+        QVERIFY(RawDb(f.env.dbPath())
+                    .exec(QStringLiteral("INSERT INTO FICHE (NUMERO, NUMFICH, NomFichier) VALUES (%1, 3, 'AUTRE.xls')")
+                              .arg(f.martin)));
+    };
+    if (when.isEmpty())
+        other();
+    {
+        Meanwhile meanwhile(f.env.messages, when, other);
+        f.save(w, workbook ? std::initializer_list<bool>{true} : std::initializer_list<bool>{true, true});
+    }
+    QCOMPARE(f.env.messages.texts().last(), QStringLiteral("Nouvelle Fiche Enregistrée"));
+    const QString name = workbook ? QStringLiteral("MARTICl4_38426.xls") : cycles::kNoWorkbook;
+    QCOMPARE(RawDb(f.env.dbPath())
+                 .text(QStringLiteral("SELECT NUMFICH || ' ' || NomFichier FROM FICHE WHERE NUMERO=%1 AND NUMFICH > 2 "
+                                      "ORDER BY NUMINTFICH").arg(f.martin)),
+             QStringLiteral("3 AUTRE.xls|4 ") + name);
+    if (workbook) {
+        QVERIFY(f.fake.log().contains(QStringLiteral("save ") + f.workbook(name)));
+        QCOMPARE(f.fake.log().filter(QStringLiteral("write N8")).last(), QStringLiteral("write N8 typed \"4\""));
+    }
 }
 
 void TstCreation::databaseFailureKeepsTheWindow()

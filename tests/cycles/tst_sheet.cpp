@@ -8,6 +8,7 @@
 #include "platform/environment.h"
 #include "pregnancy/form30.h"
 #include "ui_form30.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 #include "workup/form11.h"
 
@@ -219,6 +220,22 @@ private slots:
             QCOMPARE(f->ui->Label30->text(), warning);
     }
 
+    // Exams that cannot be read (a table without the columns asked for) never pass for a recent work-up.
+    void uncheckedExamsAreSaid()
+    {
+        addExams(env->dbPath(), 12, {{"DTSPERMO", daysAgo(400)}});
+        addSheet(env->dbPath(), 12, 1);
+        {
+            RawDb raw(env->dbPath());
+            QVERIFY(raw.exec(QStringLiteral("ALTER TABLE EXAMENS RENAME TO EXAMENS_ANCIEN")));
+            QVERIFY(raw.exec(QStringLiteral("CREATE TABLE EXAMENS (AUTRE TEXT)")));
+        }
+        Form5* f = openCouple(12);
+        QVERIFY(f->isVisible());
+        QVERIFY(f->ui->Label30->isVisible());
+        QCOMPARE(f->ui->Label30->text(), QStringLiteral("Vérification des examens impossible : la base n'a pas pu être lue"));
+    }
+
     // The main window leaves the window loaded and hidden for a couple without sheets; the next couple opened
     // must not inherit anything from it, nor from a couple still shown.
     void secondCoupleShowsItsOwnSheets()
@@ -368,6 +385,37 @@ private slots:
         QVERIFY(env->messages.boxes.last().text.startsWith(QStringLiteral("La fiche n'a pas pu être enregistrée")));
         QVERIFY(forms().isLoaded<Form5>());
         QCOMPARE(f->ui->TxtNbrO->text(), QStringLiteral("8"));
+    }
+
+    // Another workstation saved the sheet after the window showed it: the user chooses.
+    void saveOverAnotherWorkstationsChange_data()
+    {
+        QTest::addColumn<bool>("overwrite");
+        QTest::newRow("stored over it") << true;
+        QTest::newRow("left to them") << false;
+    }
+    void saveOverAnotherWorkstationsChange()
+    {
+        QFETCH(bool, overwrite);
+        const qint64 id = addSheet(env->dbPath(), 12, 1);
+        Form5* f = openCouple(12);
+        QVERIFY(RawDb(env->dbPath()).exec(QStringLiteral("UPDATE FICHE SET NBRE='7' WHERE NUMINTFICH=%1").arg(id)));
+        f->ui->TxtNbrO->setText(QStringLiteral("8"));
+        env->messages.answerYes();
+        env->messages.answer(overwrite ? platform::MsgResult::Yes : platform::MsgResult::No);
+        QTest::mouseClick(f->ui->CmdModif, Qt::LeftButton);
+        QStringList expected = {QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?"),
+                                QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son ouverture. "
+                                               "Enregistrer quand même vos modifications ?")};
+        if (overwrite)
+            expected << QStringLiteral("Fiche courante modifiée");
+        QCOMPARE(env->messages.texts(), expected);
+        auto rs = sheetRow(env->dbPath(), id);
+        QCOMPARE(rs->text("NBRO"), overwrite ? QStringLiteral("8") : QString());
+        QCOMPARE(rs->text("NBRE"), overwrite ? QString() : QStringLiteral("7"));
+        QCOMPARE(forms().isLoaded<Form5>(), !overwrite);
+        if (!overwrite)
+            QCOMPARE(f->ui->TxtNbrO->text(), QStringLiteral("8"));
     }
 
     void deleteRemovesOnlyTheShownSheet()

@@ -64,12 +64,12 @@ void TstLoOffice::initTestCase()
     m_office = createLibreOfficeSpreadsheet(headless(m_profiles.path() + "/program"));
     m_pipes << m_office->options().pipeName;
     QVERIFY(!m_office->isVisible());
-    setSpreadsheet(m_office.get());
 }
 
 void TstLoOffice::init()
 {
     m_env = std::make_unique<TestEnv>();
+    setSpreadsheet(m_office.get()); // each test is a run of the program: its end detaches the engine
     m_env->installTemplates();
     QVERIFY2(QFileInfo::exists(m_env->programDir() + "/Folivex01.xls"), "templates not built");
 }

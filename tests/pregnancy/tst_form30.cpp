@@ -4,6 +4,7 @@
 #include "pregnancy/followup.h"
 #include "pregnancy/form30.h"
 #include "pregnancy/record.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 
 #include <QAbstractItemView>
@@ -52,6 +53,11 @@ private slots:
     {
         env = std::make_unique<TestEnv>();
         data::CHEMINS_BASE.clear();
+        // The couple and the sheets the follow-ups belong to.
+        RawDb raw(env->dbPath());
+        QVERIFY(raw.exec(QStringLiteral("INSERT INTO CIVILITES (numero, Nom, Prenom) VALUES (12, 'MARTIN', 'Claire')")));
+        QVERIFY(raw.exec(QStringLiteral("INSERT INTO FICHE (NUMINTFICH, NUMERO, NUMFICH) VALUES (125, 12, 3), "
+                                        "(126, 12, 4)")));
     }
     void cleanup() { env.reset(); }
 
@@ -253,6 +259,83 @@ private slots:
         forms().unload<Form30>();
         g = Form30::openFollowUp();
         QCOMPARE(text(g, "TxtDateE"), QStringLiteral("02/04/2005"));
+    }
+
+    // Deleted on another workstation while the window was open: nothing stored, the window kept as it is.
+    void followUpOfWhatWasDeletedElsewhere_data()
+    {
+        QTest::addColumn<bool>("existing");
+        QTest::addColumn<QString>("deletion");
+        QTest::addColumn<QString>("said");
+        const QString sheet = QStringLiteral("DELETE FROM FICHE WHERE NUMINTFICH=125");
+        const QString couple = QStringLiteral("DELETE FROM CIVILITES WHERE numero=12; DELETE FROM FICHE WHERE NUMERO=12");
+        const QString sheetGone = QStringLiteral("Cette fiche de stimulation a été supprimée sur un autre poste : le "
+                                                 "suivi de grossesse n'a pas été enregistré.");
+        const QString coupleGone = QStringLiteral("Le dossier de ce couple a été supprimé sur un autre poste : le "
+                                                  "suivi de grossesse n'a pas été enregistré.");
+        QTest::newRow("new, sheet") << false << sheet << sheetGone;
+        QTest::newRow("new, couple") << false << couple << coupleGone;
+        QTest::newRow("stored, sheet") << true << sheet << sheetGone;
+        QTest::newRow("stored, couple") << true << couple << coupleGone;
+    }
+    void followUpOfWhatWasDeletedElsewhere()
+    {
+        QFETCH(bool, existing);
+        QFETCH(QString, deletion);
+        QFETCH(QString, said);
+        if (existing)
+            saveNew({}, QStringLiteral("01/04/2005"));
+        Form30* f = open();
+        ctl<QLineEdit>(f, "TxtDateE")->setText(QStringLiteral("09/04/2005"));
+        RawDb raw(env->dbPath());
+        QVERIFY(raw.exec(deletion));
+        env->messages.clear();
+        env->messages.answerYes();
+        click(f, "CmdEnreg");
+        QCOMPARE(env->messages.texts().mid(1), QStringList{said});
+        QVERIFY(forms().isLoaded<Form30>());
+        QCOMPARE(text(f, "TxtDateE"), QStringLiteral("09/04/2005"));
+        QCOMPARE(raw.text(QStringLiteral("SELECT count(*) FROM GROSSESSE")), existing ? QString("1") : QString("0"));
+        QCOMPARE(raw.text(QStringLiteral("SELECT count(*) FROM GROSSESSE WHERE DIAGGROSS LIKE '09/04/2005%'")),
+                 QString("0"));
+    }
+
+    // Another workstation saved this sheet's follow-up after the window was filled (the row changed, or a first
+    // row added): the user chooses, and the sheet keeps one row.
+    void saveOverAnotherWorkstationsFollowUp_data()
+    {
+        QTest::addColumn<bool>("existing");
+        QTest::addColumn<bool>("overwrite");
+        QTest::newRow("changed, stored over it") << true << true;
+        QTest::newRow("changed, left to them") << true << false;
+        QTest::newRow("added, stored over it") << false << true;
+        QTest::newRow("added, left to them") << false << false;
+    }
+    void saveOverAnotherWorkstationsFollowUp()
+    {
+        QFETCH(bool, existing);
+        QFETCH(bool, overwrite);
+        if (existing)
+            saveNew({}, QStringLiteral("01/04/2005"));
+        Form30* f = open();
+        ctl<QPlainTextEdit>(f, "TxtComment")->setPlainText(QStringLiteral("ici"));
+        RawDb raw(env->dbPath());
+        QVERIFY(existing ? raw.exec(QStringLiteral("UPDATE GROSSESSE SET COMMENT='là-bas' WHERE NUMFICH=125"))
+                         : raw.exec(QStringLiteral("INSERT INTO GROSSESSE (NUMFICH, COMMENT) VALUES (125, 'là-bas')")));
+        env->messages.clear();
+        env->messages.answerYes();
+        env->messages.answer(overwrite ? platform::MsgResult::Yes : platform::MsgResult::No);
+        click(f, "CmdEnreg");
+        QStringList expected = {existing ? QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?")
+                                         : QStringLiteral("Voulez vous vraiment enregistrer les renseignements apportés à cette Fiche ?"),
+                                QStringLiteral("Ce suivi de grossesse a été modifié sur un autre poste depuis son "
+                                               "ouverture. Enregistrer quand même vos modifications ?")};
+        if (overwrite)
+            expected << (existing ? QStringLiteral("Fiche modifiée") : QStringLiteral("Fiche enregistrée"));
+        QCOMPARE(env->messages.texts(), expected);
+        QCOMPARE(raw.text(QStringLiteral("SELECT COMMENT FROM GROSSESSE WHERE NUMFICH=125")),
+                 overwrite ? QStringLiteral("ici") : QStringLiteral("là-bas"));
+        QCOMPARE(forms().isLoaded<Form30>(), !overwrite);
     }
 
     void databaseFailureIsReported()

@@ -1,9 +1,9 @@
 #include "support/testenv.h"
 
+#include "app/program.h"
 #include "data/globals.h"
 #include "data/schema.h"
 #include "platform/environment.h"
-#include "platform/forms.h"
 #include "platform/settings.h"
 
 #include <QDir>
@@ -56,12 +56,7 @@ TestEnv::TestEnv(bool demo)
 
 TestEnv::~TestEnv()
 {
-    platform::forms().unloadAll();
-    data::RS_DOSSIERS.reset();
-    data::BASE_DOSSIERS.reset();
-    data::RS_GROSS.reset();
-    data::BASE_GROSS.reset();
-    data::GROSS_EXISTE = false;
+    app::tearDown();
     platform::setMessageService(nullptr);
     platform::setHelpService(nullptr);
     platform::setFixedNow(QDateTime());

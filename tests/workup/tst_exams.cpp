@@ -7,6 +7,7 @@
 #include "platform/conversions.h"
 #include "platform/environment.h"
 #include "platform/forms.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 #include "workup/examopen.h"
 #include "platform/controls.h"
@@ -187,6 +188,47 @@ private slots:
         QVERIFY(env->messages.texts().last().contains("a été supprimé"));
         QVERIFY(examRow(a)->isEOF());
         QVERIFY(platform::forms().isLoaded<Form7>());
+    }
+
+    // Another workstation saved this couple's exams after the window was filled (a row changed, or a first row
+    // added): the user chooses, and the couple keeps one row.
+    void saveOverAnotherWorkstationsExams_data()
+    {
+        QTest::addColumn<bool>("rowAtOpening");
+        QTest::addColumn<bool>("overwrite");
+        QTest::newRow("changed, stored over it") << true << true;
+        QTest::newRow("changed, left to them") << true << false;
+        QTest::newRow("added, stored over it") << false << true;
+        QTest::newRow("added, left to them") << false << false;
+    }
+    void saveOverAnotherWorkstationsExams()
+    {
+        QFETCH(bool, rowAtOpening);
+        QFETCH(bool, overwrite);
+        const int a = addCouple("ALPHA");
+        if (rowAtOpening)
+            addExams(a, {{"NUM", "10"}, {"HYSTERO", ""}});
+        showCouple(a, "ALPHA", "20/06/1970");
+        workup::CmdExamens_Click();
+        c("TxtNum")->setText("40");
+        RawDb other(env->dbPath());
+        QVERIFY(rowAtOpening ? other.exec(QStringLiteral("UPDATE EXAMENS SET HYSTERO='normale' WHERE NUMERO=%1").arg(a))
+                             : other.exec(QStringLiteral("INSERT INTO EXAMENS (NUMERO, NUM, HYSTERO) VALUES (%1, '10', "
+                                                         "'normale')").arg(a)));
+        env->messages.answerYes();
+        env->messages.answer(overwrite ? MsgResult::Yes : MsgResult::No);
+        click("Command2");
+        QStringList expected = {"Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?",
+                                "Les examens de ce couple ont été modifiés sur un autre poste depuis leur ouverture. "
+                                "Enregistrer quand même vos modifications ?"};
+        if (overwrite)
+            expected << "Fiche courante modifiée";
+        QCOMPARE(env->messages.texts(), expected);
+        QCOMPARE(other.text(QStringLiteral("SELECT NUM || '/' || HYSTERO FROM EXAMENS WHERE NUMERO=%1").arg(a)),
+                 overwrite ? QString("40/") : QString("10/normale"));
+        QCOMPARE(platform::forms().isLoaded<Form7>(), !overwrite);
+        if (!overwrite)
+            QCOMPARE(c("TxtNum")->text(), QString("40"));
     }
 
     void fiftyValuesRoundTrip()
