@@ -149,19 +149,35 @@ void Database::connect()
 
 void Database::watchFile()
 {
-    const FileState now = fileState(m_path);
+    FileState now = fileState(m_path);
     if (now == m_file)
         return;
     if (!now.exists)
         throw engineError(SQLITE_CANTOPEN);
     if (now.device == m_file.device && now.inode == m_file.inode) {
-        // Every write of a workstation increases the counter, and the engine then drops what it read before
-        // by itself. The same counter over other bytes is a copy of a file put over this one.
-        const quint32 counter = changeCounter();
-        if (counter != m_counter) {
-            m_file = now;
-            m_counter = counter;
-            return;
+        // Looked at under a shared lock: no workstation is then half-way through writing the file, so what is
+        // recorded is a whole state of it.
+        int rc = sqlite3_exec(m_db, "BEGIN; SELECT 1 FROM sqlite_master LIMIT 1", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) {
+            now = fileState(m_path);
+            const quint32 counter = changeCounter();
+            rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+            if (!sqlite3_get_autocommit(m_db))
+                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            // Every write of a workstation increases the counter, and the engine then drops what it read
+            // before by itself. The same counter over other bytes is a copy of a file put over this one.
+            if (rc == SQLITE_OK && now.exists && now.device == m_file.device && now.inode == m_file.inode
+                && (counter != m_counter || now == m_file)) {
+                m_file = now;
+                m_counter = counter;
+                return;
+            }
+        } else {
+            const int code = sqlite3_extended_errcode(m_db);
+            if (!sqlite3_get_autocommit(m_db))
+                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
+                throw engineError(code);
         }
     }
     // Another file: nothing read from the earlier one is used again.

@@ -121,12 +121,6 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
     m_maxId = maxRowid(*m_db, m_table, m_epoch);
 }
 
-bool Recordset::readsFileInPlace() const
-{
-    m_db->connection();
-    return m_epoch == m_db->fileEpoch();
-}
-
 Recordset::~Recordset() { sqlite3_finalize(m_rowStmt); }
 
 QString Recordset::baseCondition() const

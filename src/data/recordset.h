@@ -67,10 +67,6 @@ public:
     // Index of the current row among the rows read so far, or -1 before the first / their number after the last.
     int position() const;
 
-    // Whether the file in place is still the one the set was read from (see Database::connection): a window
-    // showing a row of it acts on that row, or first reads again.
-    bool readsFileInPlace() const;
-
     bool updatable() const { return !m_table.isEmpty(); }
     QString table() const { return m_table; }
     QStringList columnNames() const { return m_columns; }
