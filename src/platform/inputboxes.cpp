@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QValidator>
 #include <QWidget>
 
@@ -101,6 +103,12 @@ void setUpInputBoxes(QWidget* window)
             continue;
         edit->setValidator(new OneLineValidator(edit));
     }
+    // Tab and Shift+Tab leave a multi-line box as any other: no tab character is typed into a stored text,
+    // and a keyboard user's next value goes to the next box.
+    for (QPlainTextEdit* text : window->findChildren<QPlainTextEdit*>())
+        text->setTabChangesFocus(true);
+    for (QTextEdit* text : window->findChildren<QTextEdit*>())
+        text->setTabChangesFocus(true);
 }
 
 } // namespace platform

@@ -130,6 +130,23 @@ private slots:
         QCOMPARE(env->messages.boxes.last().buttons, platform::MsgButtons::Ok);
     }
 
+    // Tab and Shift+Tab leave the comment box: no tab character is stored, the next value goes to the next box.
+    void tabLeavesTheCommentBox()
+    {
+        Form30* f = open();
+        f->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f));
+        auto* comment = ctl<QPlainTextEdit>(f, "TxtComment");
+        for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Backtab}) {
+            comment->setFocus(Qt::TabFocusReason);
+            comment->clear();
+            QTest::keyClicks(comment, QStringLiteral("suivi"));
+            QTest::keyClick(comment, key, key == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier);
+            QVERIFY(!comment->hasFocus());
+            QCOMPARE(comment->toPlainText(), QString("suivi"));
+        }
+    }
+
     // An editable combo keeps what was typed: no item completes it on leaving, and a long text shows its
     // start; the list still drops down and gives its item whole.
     void combosKeepWhatIsTyped()
