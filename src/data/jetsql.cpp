@@ -256,8 +256,12 @@ int nextFolded(const char* s, int len, int& i)
 }
 
 // Apostrophes and hyphens weigh nothing in Jet's first comparison (D'ARC sorts as DARC, MARTIN-LEFEBVRE as
-// MARTINLEFEBVRE); they only order texts that are otherwise equal, after every other character.
-constexpr bool isMark(int c) { return c == '\'' || c == '-'; }
+// MARTINLEFEBVRE); they only order texts that are otherwise equal, after every other character. Their
+// look-alikes pasted from a letter (typographic apostrophes, Unicode hyphens) are marks too.
+constexpr bool isMark(int c)
+{
+    return c == '\'' || c == '-' || c == 0x2019 || c == 0x2018 || c == 0x02BC || c == 0x2010 || c == 0x2011;
+}
 constexpr int tieWeight(int c) { return isMark(c) ? 0x10000 + c : c; }
 
 // The two-level order on folded texts; 0 only for equal folds.

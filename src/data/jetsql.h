@@ -15,8 +15,9 @@ QString jetFold(const QString& text);
 int jetCompare(const QString& a, const QString& b);
 
 // The version of that order. A file records the version its JET indexes were built with (user_version); an
-// index built with another order is rebuilt before it is used. Version 0 compared the folds as they stand.
-inline constexpr int kJetCollationVersion = 1;
+// index built with another order is rebuilt before it is used. Version 0 compared the folds as they stand;
+// version 1 left out ' and - but not their typographic look-alikes.
+inline constexpr int kJetCollationVersion = 2;
 
 // Jet's LIKE: "*" any run, "?" one character, "#" one digit, "[...]" a class ("[!...]" negated, "a-z" ranges);
 // "%" and "_" are plain characters. Case and accents are ignored as in comparisons.
