@@ -1,5 +1,7 @@
 #include "platform/inputboxes.h"
 
+#include "platform/keyfilter.h"
+
 #include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QFocusEvent>
@@ -102,13 +104,18 @@ void setUpInputBoxes(QWidget* window)
         if (edit->validator() || qobject_cast<QAbstractSpinBox*>(edit->parentWidget()))
             continue;
         edit->setValidator(new OneLineValidator(edit));
+        dropUnusedAltKeys(edit);
     }
     // Tab and Shift+Tab leave a multi-line box as any other: no tab character is typed into a stored text,
     // and a keyboard user's next value goes to the next box.
-    for (QPlainTextEdit* text : window->findChildren<QPlainTextEdit*>())
+    for (QPlainTextEdit* text : window->findChildren<QPlainTextEdit*>()) {
         text->setTabChangesFocus(true);
-    for (QTextEdit* text : window->findChildren<QTextEdit*>())
+        dropUnusedAltKeys(text);
+    }
+    for (QTextEdit* text : window->findChildren<QTextEdit*>()) {
         text->setTabChangesFocus(true);
+        dropUnusedAltKeys(text);
+    }
 }
 
 } // namespace platform

@@ -80,6 +80,42 @@ int digitsKey(int k) { return (isAsciiDigit(k) || k == 8) ? k : 0; }
 
 int digitsCommaKey(int k) { return (isAsciiDigit(k) || k == ',' || k == 8) ? k : 0; }
 
+void installDecimalKeyFilter(QLineEdit* edit)
+{
+    installKeyFilter(edit, [edit](int k) {
+        const int out = digitsCommaDotKey(k);
+        if (out != ',')
+            return out;
+        QString kept = edit->text(); // what stays once the typed comma replaces the selection
+        if (edit->hasSelectedText())
+            kept.remove(edit->selectionStart(), edit->selectedText().size());
+        return kept.contains(QLatin1Char(',')) ? 0 : out;
+    });
+}
+
+namespace {
+
+class UnusedAltKeys final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        auto* ke = static_cast<QKeyEvent*>(event);
+        // An access key never reaches the box; AltGr, which some platforms report as Ctrl+Alt, types.
+        const auto mods = ke->modifiers();
+        return (mods & Qt::AltModifier) && !(mods & Qt::ControlModifier) && !ke->text().isEmpty()
+            && ke->text()[0].isPrint();
+    }
+};
+
+} // namespace
+
+void dropUnusedAltKeys(QWidget* box) { box->installEventFilter(new UnusedAltKeys(box)); }
+
 int digitsCommaDotKey(int k)
 {
     if (k == '.')

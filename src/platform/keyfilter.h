@@ -18,4 +18,11 @@ int digitsKey(int keyAscii);               // digits and Backspace
 int digitsCommaKey(int keyAscii);          // digits, "," and Backspace
 int digitsCommaDotKey(int keyAscii);       // digits, "," (a "." becomes ",") and Backspace
 
+// A decimal box: digitsCommaDotKey, with one decimal comma at most (a second one, or a "." after it, types
+// nothing).
+void installDecimalKeyFilter(QLineEdit* edit);
+
+// Alt with a key that is no access key types nothing in the window's text boxes (it would insert the letter).
+void dropUnusedAltKeys(QWidget* box);
+
 } // namespace platform

@@ -58,7 +58,7 @@ Form11::Form11() : ui(std::make_unique<Ui::Form11>())
     ui->setupUi(this);
     platform::installKeyFilter(ui->TxtAge, platform::digitsKey);
     for (QLineEdit* e : {ui->TxtPds, ui->TxtTaille, ui->TxtFsh, ui->TxtLh})
-        platform::installKeyFilter(e, platform::digitsCommaDotKey);
+        platform::installDecimalKeyFilter(e);
 
     connect(ui->TxtPds, &QLineEdit::textChanged, this, platform::guarded(this, &Form11::TxtPds_Change));
     connect(ui->TxtTaille, &QLineEdit::textChanged, this, platform::guarded(this, &Form11::TxtTaille_Change));

@@ -89,7 +89,7 @@ Form7::Form7() : ui(std::make_unique<Ui::Form7>())
 
     // The numeric keypad's decimal key types ".": it is the decimal comma, never dropped (7.6 would read 76).
     for (QLineEdit* box : {ui->TxtPds, ui->TxtTaille, ui->TxtFsh, ui->TxtLh})
-        platform::installKeyFilter(box, platform::digitsCommaDotKey);
+        platform::installDecimalKeyFilter(box);
 
     connect(ui->TxtPds, &QLineEdit::textChanged, this, platform::guarded(this, &Form7::TxtPds_Change));
     connect(ui->TxtTaille, &QLineEdit::textChanged, this, platform::guarded(this, &Form7::TxtTaille_Change));

@@ -390,6 +390,17 @@ private slots:
         QCOMPARE(c("TxtPds")->text(), QString("68,4"));
         QCOMPARE(c("TxtTaille")->text(), QString("162,"));
         QCOMPARE(c("TxtFsh")->text(), QString("7,6"));
+        // One decimal comma at most, whichever key types it; a letter with Alt that is no access key types
+        // nothing, in a number box as in a date box.
+        type("TxtPds", "6,5.a,");
+        QCOMPARE(c("TxtPds")->text(), QString("6,5"));
+        QTest::keyClick(c("TxtPds"), Qt::Key_U, Qt::AltModifier);
+        QCOMPARE(c("TxtPds")->text(), QString("6,5"));
+        type("TxtDateGen", "21/12/26");
+        QTest::keyClick(c("TxtDateGen"), Qt::Key_U, Qt::AltModifier);
+        QCOMPARE(c("TxtDateGen")->text(), QString("21/12/26"));
+        type("TxtDateGen", QString());
+        type("TxtPds", "68,4");
         type("TxtTaille", "162");
         QCOMPARE(label("LblBmi"), QString("26,1"));
         QCOMPARE(label("LblLhFsh"), QString("0,42"));
