@@ -346,9 +346,11 @@ bool Form4::showsCoupleOf(const data::Recordset& rs) const
 bool Form4::coupleShownStillInFile()
 {
     try {
-        auto rs = data::Database::open(data::CHEMIN_BASE)
-                      ->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=") +
-                                      app::coupleNumberText(ui->NumLbl->text()));
+        // The dossier database reads whatever file is in place (opened anew after the backup menu closed it).
+        const auto db = data::BASE_DOSSIERS && data::BASE_DOSSIERS->isOpen() ? data::BASE_DOSSIERS
+                                                                             : data::Database::open(data::CHEMIN_BASE);
+        auto rs = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=") +
+                                    app::coupleNumberText(ui->NumLbl->text()));
         if (rs->isEOF() || showsCoupleOf(*rs))
             return true;
     } catch (const DbError&) {

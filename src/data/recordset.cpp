@@ -52,7 +52,7 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
     }
     if (!m.hasMatch() || aggregate.match(m_sql).hasMatch()) {
         m_kind = Kind::Result;
-        Stmt st(*m_db, m_epoch, m_sql);
+        Stmt st(*m_db, m_sql, m_epoch);
         for (int i = 0, n = sqlite3_column_count(st.get()); i < n; ++i)
             m_columns << QString::fromUtf8(sqlite3_column_name(st.get(), i));
         for (int i = 0; i < m_columns.size(); ++i)
@@ -72,7 +72,7 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
     }
     m_table = m.captured(1);
     {
-        Stmt cols(*m_db, m_epoch, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(quoted(m_table)));
+        Stmt cols(*m_db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(quoted(m_table)), m_epoch);
         for (int i = 0, n = sqlite3_column_count(cols.get()); i < n; ++i)
             m_columns << QString::fromUtf8(sqlite3_column_name(cols.get(), i));
     }
@@ -111,7 +111,7 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
         // An order the pages cannot follow: every rowid at once, in the query's order.
         m_kind = Kind::Keyset;
         m_order.clear();
-        Stmt st(*m_db, m_epoch, QStringLiteral("SELECT %1.rowid %2").arg(quoted(m_table), m_sql.mid(from)));
+        Stmt st(*m_db, QStringLiteral("SELECT %1.rowid %2").arg(quoted(m_table), m_sql.mid(from)), m_epoch);
         while (st.step())
             m_rows.push_back({sqlite3_column_int64(st.get(), 0), {}});
         m_started = m_atStart = m_atEnd = true;
@@ -155,7 +155,7 @@ QString Recordset::keySelect() const
 std::vector<Recordset::Key> Recordset::readKeys(const QString& sql, const QVariantList& binds, int limit) const
 {
     std::vector<Key> keys;
-    Stmt st(*m_db, m_epoch, sql + QStringLiteral(" LIMIT %1").arg(limit));
+    Stmt st(*m_db, sql + QStringLiteral(" LIMIT %1").arg(limit), m_epoch);
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds[i]);
     while (st.step()) {
@@ -253,7 +253,7 @@ void Recordset::resetRows(std::vector<Key> rows, bool atStart, bool atEnd) const
 
 void Recordset::loadResults() const
 {
-    Stmt st(*m_db, m_epoch, m_sql);
+    Stmt st(*m_db, m_sql, m_epoch);
     while (st.step()) {
         QVariantList row;
         row.reserve(m_columns.size());
@@ -271,7 +271,7 @@ bool Recordset::readGroups() const
         return m_groupsRead;
     std::vector<qint64> seen;
     bool null = false;
-    Stmt st(*m_db, m_epoch, m_groupSource);
+    Stmt st(*m_db, m_groupSource, m_epoch);
     while (st.step()) {
         sqlite3_stmt* h = st.get();
         const int type = sqlite3_column_type(h, 0);
@@ -320,9 +320,9 @@ bool Recordset::readWhole(int most) const
     std::vector<int> order;
     for (const auto& o : m_order)
         order.push_back(m_index.at(o.name.toLower()));
-    Stmt st(*m_db, m_epoch, QStringLiteral("SELECT %1.rowid, * FROM %1 WHERE %2%3 LIMIT %4")
+    Stmt st(*m_db, QStringLiteral("SELECT %1.rowid, * FROM %1 WHERE %2%3 LIMIT %4")
                        .arg(quoted(m_table), baseCondition(), orderBy(true))
-                       .arg(most + 1));
+                       .arg(most + 1), m_epoch);
     std::vector<Key> rows;
     std::vector<QVariantList> values;
     while (st.step()) {
@@ -425,14 +425,15 @@ qint64 Recordset::RecordCount() const
         if (!m_started && readGroups())
             return qint64(m_groups.size());
         if (m_count < 0) {
-            Stmt st(*m_db, m_epoch, QStringLiteral("SELECT count(*) FROM (%1)").arg(m_sql));
+            Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM (%1)").arg(m_sql), m_epoch);
             st.step();
             m_count = st.column(0).toLongLong();
         }
         return m_count;
     }
     if (m_count < 0) {
-        Stmt st(*m_db, m_epoch, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(quoted(m_table), baseCondition()));
+        Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(quoted(m_table), baseCondition()),
+                m_epoch);
         st.step();
         m_count = st.column(0).toLongLong();
     }
@@ -524,7 +525,7 @@ QVariantList Recordset::columnValues(const QString& name) const
         } else if (m_columns[col].toLower() == m_groupColumn && readGroups()) {
             out = m_groups;
         } else {
-            Stmt st(*m_db, m_epoch, m_sql);
+            Stmt st(*m_db, m_sql, m_epoch);
             while (st.step())
                 out << st.column(col);
         }
@@ -547,7 +548,7 @@ QVariantList Recordset::columnValues(const QString& name) const
                 ids.push_back(k.id);
     } else {
         // Not read yet: one pass in the set's order.
-        Stmt st(*m_db, m_epoch, stream);
+        Stmt st(*m_db, stream, m_epoch);
         while (st.step())
             out << st.column(0);
     }
@@ -564,8 +565,8 @@ QVariantList Recordset::columnValues(const QString& name) const
         QStringList keys;
         for (size_t i = from; i < std::min(ids.size(), from + kSlice); ++i)
             keys << QString::number(ids[i]);
-        Stmt st(*m_db, m_epoch, QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
-                           .arg(quoted(m_columns[col]), quoted(m_table), joined(keys)));
+        Stmt st(*m_db, QStringLiteral("SELECT rowid, %1 FROM %2 WHERE rowid IN (%3)")
+                           .arg(quoted(m_columns[col]), quoted(m_table), joined(keys)), m_epoch);
         while (st.step())
             values.emplace(sqlite3_column_int64(st.get(), 0), st.column(1));
     }
@@ -645,8 +646,8 @@ DbError Recordset::writeRefused(WriteCheck check) const
 {
     if (check == WriteCheck::Unchanged) {
         QVariantList binds;
-        Stmt st(*m_db, m_epoch, QStringLiteral("SELECT 1 FROM %1 WHERE %2")
-                           .arg(quoted(m_table), readRowCondition(WriteCheck::SameRow, binds)));
+        Stmt st(*m_db, QStringLiteral("SELECT 1 FROM %1 WHERE %2")
+                           .arg(quoted(m_table), readRowCondition(WriteCheck::SameRow, binds)), m_epoch);
         for (int i = 0; i < binds.size(); ++i)
             st.bind(i + 1, binds[i]);
         if (st.step())
@@ -668,13 +669,13 @@ void Recordset::Update(WriteCheck check)
             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(quoted(m_table), joined(names), joined(QStringList(names.size(), QStringLiteral("?"))));
-        Stmt st(*m_db, m_epoch, sql);
+        Stmt st(*m_db, sql, m_epoch);
         for (int i = 0; i < int(m_pending.size()); ++i)
             st.bind(i + 1, m_pending[size_t(i)].second);
         const bool wasEmpty = m_started && complete() && live() == 0;
         st.step();
         // The new row joins the set at its end; the current row stays where it was.
-        m_added.push_back({sqlite3_last_insert_rowid(m_db->connection(m_epoch)), {}});
+        m_added.push_back({st.lastInsertRowid(), {}});
         if (wasEmpty)
             m_pos = total() - 1;
     } else if (!m_pending.empty()) {
@@ -686,7 +687,8 @@ void Recordset::Update(WriteCheck check)
             binds << v;
         QVariantList rowBinds;
         const QString row = readRowCondition(check, rowBinds);
-        Stmt st(*m_db, m_epoch, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), joined(sets), row));
+        Stmt st(*m_db, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), joined(sets), row),
+                m_epoch);
         binds << rowBinds;
         for (int i = 0; i < binds.size(); ++i)
             st.bind(i + 1, binds[i]);
@@ -708,7 +710,8 @@ void Recordset::Delete(WriteCheck check)
     loadRow();
     m_cache.clear();
     QVariantList binds;
-    Stmt st(*m_db, m_epoch, QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(m_table), readRowCondition(check, binds)));
+    Stmt st(*m_db, QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(m_table), readRowCondition(check, binds)),
+            m_epoch);
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds[i]);
     st.step();
@@ -732,8 +735,8 @@ bool Recordset::findAmongAdded(const QString& condition)
     if (ids.isEmpty())
         return false;
     std::unordered_set<qint64> matches;
-    Stmt st(*m_db, m_epoch, QStringLiteral("SELECT rowid FROM %1 WHERE rowid IN (%2) AND (%3)")
-                       .arg(quoted(m_table), joined(ids), condition));
+    Stmt st(*m_db, QStringLiteral("SELECT rowid FROM %1 WHERE rowid IN (%2) AND (%3)")
+                       .arg(quoted(m_table), joined(ids), condition), m_epoch);
     while (st.step())
         matches.insert(sqlite3_column_int64(st.get(), 0));
     for (size_t j = 0; j < m_added.size(); ++j)
@@ -757,7 +760,7 @@ void Recordset::FindFirst(const QString& criteria)
     m_rowLoaded = false;
     if (m_kind == Kind::Keyset) {
         std::unordered_set<qint64> matches;
-        Stmt st(*m_db, m_epoch, QStringLiteral("SELECT rowid FROM %1 WHERE %2").arg(quoted(m_table), condition));
+        Stmt st(*m_db, QStringLiteral("SELECT rowid FROM %1 WHERE %2").arg(quoted(m_table), condition), m_epoch);
         while (st.step())
             matches.insert(sqlite3_column_int64(st.get(), 0));
         for (int i = 0; i < total(); ++i)

@@ -83,4 +83,6 @@ void Stmt::bindAll(const QVariantList& values)
 
 int Stmt::changes() const { return sqlite3_changes(m_h); }
 
+qint64 Stmt::lastInsertRowid() const { return sqlite3_last_insert_rowid(m_h); }
+
 } // namespace data

@@ -20,7 +20,6 @@ void bindValue(sqlite3_stmt* st, int i, const QVariant& v);
 class Stmt {
 public:
     Stmt(Database& db, const QString& sql, quint64 since = 0);
-    Stmt(Database& db, quint64 since, const QString& sql) : Stmt(db, sql, since) {}
     ~Stmt();
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
@@ -32,6 +31,8 @@ public:
     QVariant column(int i) const { return columnValue(m_stmt, i); }
     // Rows changed by the last step of a write.
     int changes() const;
+    // The rowid of the row the last step inserted.
+    qint64 lastInsertRowid() const;
 
 private:
     Database& m_db;

@@ -8,6 +8,32 @@ using data::Recordset;
 
 namespace platform {
 
+FirstRow addFirstRow(data::Database& db, Recordset& adding, const QString& existing,
+                     const std::function<QString()>& refusal)
+{
+    FirstRow row;
+    db.BeginTrans();
+    try {
+        if (refusal)
+            row.refused = refusal();
+        if (row.refused.isEmpty()) {
+            row.theirs = db.OpenRecordset(existing);
+            if (row.theirs->isEOF()) {
+                row.theirs.reset();
+                adding.Update();
+                db.CommitTrans();
+                return row;
+            }
+        }
+        db.Rollback();
+    } catch (const DbError&) {
+        db.rollbackQuietly();
+        throw;
+    }
+    adding.CancelUpdate();
+    return row;
+}
+
 bool rowGone(int code) { return code == DbError::RecordDeleted || code == DbError::FileReplaced; }
 
 bool storeEdit(Recordset& rs, const QString& changedQuestion, const QString& goneNotice)

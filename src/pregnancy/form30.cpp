@@ -263,30 +263,14 @@ QString Form30::ownerGone(data::Database& grossDb) const
 bool Form30::addFollowUp(const QString& changedQuestion)
 {
     const auto db = data::BASE_GROSS;
-    const auto added = data::RS_GROSS;
-    std::shared_ptr<data::Recordset> theirs;
-    QString gone;
-    db->BeginTrans();
-    try {
-        gone = ownerGone(*db);
-        if (gone.isEmpty()) {
-            theirs = db->OpenRecordset(data::SQL_GROSS);
-            if (theirs->isEOF()) {
-                added->Update();
-                db->CommitTrans();
-                return true;
-            }
-        }
-        db->Rollback();
-    } catch (const data::DbError&) {
-        db->rollbackQuietly();
-        throw;
-    }
-    added->CancelUpdate();
-    if (!gone.isEmpty()) {
-        platform::notice(gone);
+    const auto row = platform::addFirstRow(*db, *data::RS_GROSS, data::SQL_GROSS, [&] { return ownerGone(*db); });
+    if (row.added())
+        return true;
+    if (!row.refused.isEmpty()) {
+        platform::notice(row.refused);
         return false;
     }
+    const auto& theirs = row.theirs;
     // Another workstation gave the sheet its follow-up since this window opened.
     if (!platform::askYesNo(changedQuestion))
         return false;

@@ -112,12 +112,12 @@ bool Form8::readPeriod(qint64& d1, qint64& d2)
     return true;
 }
 
-int Form8::countInto(data::DataControl& control, const QString& sql, QLabel* label)
+qint64 Form8::countInto(data::DataControl& control, const QString& sql, QLabel* label)
 {
     control.RecordSource = sql;
     control.Refresh();
     const auto rs = control.recordset();
-    const int count = rs->RecordCount();
+    const qint64 count = rs->RecordCount();
     label->setText(QString::number(count));
     if (count > 0)
         label->repaint(); // the grid fills while the run goes on

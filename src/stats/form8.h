@@ -32,7 +32,7 @@ public:
 
 private:
     // Runs a query on a data control and writes its row count into the label; returns the count.
-    int countInto(data::DataControl& control, const QString& sql, QLabel* label);
+    qint64 countInto(data::DataControl& control, const QString& sql, QLabel* label);
     // Fills List1 with the couple number of each row of Data2 and List2 with the couple's names.
     void REMPLIT_RESULTATS(const QString& heading);
     // Both date boxes as day numbers; false (after telling the user) when one is not a date.

@@ -212,22 +212,10 @@ void Form7::Command2_Click()
 
 bool Form7::addFirstRow(const QString& changedQuestion)
 {
-    // Looked up and added under the write lock: the couple never gets two rows.
-    m_db->BeginTrans();
-    std::shared_ptr<data::Recordset> theirs;
-    try {
-        theirs = m_db->OpenRecordset(m_sql);
-        if (theirs->isEOF()) {
-            m_rs->Update();
-            m_db->CommitTrans();
-            return true;
-        }
-        m_db->Rollback();
-    } catch (const data::DbError&) {
-        m_db->rollbackQuietly();
-        throw;
-    }
-    m_rs->CancelUpdate();
+    const auto row = platform::addFirstRow(*m_db, *m_rs, m_sql);
+    if (row.added())
+        return true;
+    const auto& theirs = row.theirs;
     if (!platform::askYesNo(changedQuestion))
         return false;
     m_rs = theirs;
