@@ -3,7 +3,9 @@
 # made, the program is started, every window reachable from the main window is opened by keyboard and mouse,
 # then the program is left that way; its exit status must be 0 and its output free of sanitizer reports.
 #   tools/check_exit.sh BUILD/src/folivex [WAY...]    ways: quit (the Quitter button), close (the main window's
-#   close box), backup (Sauvegarde, the backup window's Quitter, then Quitter); all three by default.
+#   close box), backup (Sauvegarde, the backup window's Quitter, then Quitter); all three by default. unsaved:
+#   a value typed in the exam window, its close box and then the main window's close box answered No (both
+#   windows must stay), then Quitter answered Yes.
 # Needs xvfb-run, openbox, xdotool and imagemagick; builds nothing. folivex-newdb and the templates are taken
 # beside the binary (BUILD/tools, BUILD/templates). Screenshots and logs go to CHECK_EXIT_OUT (default a
 # temporary folder), one set per way.
@@ -39,6 +41,11 @@ if [ "${1:-}" = "--inside" ]; then
     [ -n "$w" ] && xdotool windowactivate --sync "$w" key --clearmodifiers "$2"; sleep 0.8
   }
   seen() { xdotool search --onlyvisible --name "$1" >/dev/null && step "on screen: $1" || step "NOT on screen: $1"; }
+  missed=0
+  expect() { xdotool search --onlyvisible --name "$1" >/dev/null && step "on screen: $1" || { step "NOT on screen: $1"; missed=1; }; }
+  # The question on screen is answered No (its Escape button).
+  answerNo() { expect '^Attention$'; local b; b=$(xdotool search --onlyvisible --name '^Attention$' | head -1)
+    [ -n "$b" ] && xdotool windowactivate --sync "$b" key Escape; sleep 0.8; }
   step "MARTIN typed in the search box; statistics, exams, cycle sheet creation, cycle sheet"
   eval "$(xdotool getwindowgeometry --shell "$main")"
   xdotool windowactivate --sync "$main" mousemove --window "$main" $((WIDTH - 539)) $((HEIGHT - 61)) click 1
@@ -76,11 +83,29 @@ if [ "${1:-}" = "--inside" ]; then
       ;;
   esac
   case "$way" in
+    unsaved)
+      step "a value typed in the exam window, then its close box: asked, answered No"
+      ex=$(xdotool search --onlyvisible --name "^Examens" | head -1)
+      xdotool windowactivate --sync "$ex" key --clearmodifiers Tab; xdotool type --delay 80 "7"; sleep 0.5; shot typed
+      xdotool windowactivate --sync "$ex" key --clearmodifiers alt+F4; sleep 1
+      shot asked
+      answerNo
+      expect "^Examens"
+      step "the main window's close box: asked, answered No"
+      xdotool windowactivate --sync "$main" key --clearmodifiers alt+F4; sleep 1
+      shot askedatend
+      answerNo
+      expect "^Gestion des inductions"
+      kill -0 "$prog" 2>/dev/null || { step "the program ended on No"; missed=1; }
+      ;;
+  esac
+  case "$way" in
     close) step "the main window's close box"; xdotool windowactivate --sync "$main" key --clearmodifiers alt+F4 ;;
     *)
       step "Quitter"
       eval "$(xdotool getwindowgeometry --shell "$main")"
       xdotool windowactivate --sync "$main" mousemove --window "$main" $((WIDTH - 136)) $((HEIGHT - 118)) click 1
+      [ "$way" = unsaved ] && { sleep 1; boxes; }
       ;;
   esac
   for _ in $(seq 60); do kill -0 "$prog" 2>/dev/null || break; sleep 0.5; done
@@ -89,6 +114,7 @@ if [ "${1:-}" = "--inside" ]; then
   fi
   wait "$prog"; rc=$?
   kill "$wm" 2>/dev/null
+  [ "$rc" -eq 0 ] && [ "$missed" -ne 0 ] && rc=3
   exit "$rc"
 fi
 

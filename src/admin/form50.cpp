@@ -65,6 +65,7 @@ void Form50::Form_Load()
     const QStringList set = letterhead::read(letterhead::defaultPath(), &ok);
     if (ok)
         setFields(set);
+    markSaved();
 }
 
 void Form50::Enregistre_Click()

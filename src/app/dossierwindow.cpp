@@ -67,6 +67,7 @@ void DossierWindow::clearBoxes()
 {
     for (QLineEdit* b : boxes)
         b->clear();
+    markSaved(); // an empty new dossier holds nothing to lose
 }
 
 void DossierWindow::fillBoxes(const data::Recordset& rs)

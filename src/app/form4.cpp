@@ -257,6 +257,10 @@ bool Form4::eventFilter(QObject* watched, QEvent* event)
 
 void Form4::CmdCreeDossier_Click()
 {
+    if (Form2* open = forms().find<Form2>();
+        open && !open->mayDiscard(QStringLiteral("Le nouveau dossier en cours n'est pas enregistré. "
+                                                 "Quitter sans enregistrer ?")))
+        return;
     Form2* f2 = forms().show<Form2>();
     if (!forms().isLoaded<Form2>())
         return;
@@ -436,6 +440,8 @@ void Form4::CmdStat_Click()
 
 void Form4::CmdQuitter_Click()
 {
+    if (!forms().mayEndProgram())
+        return;
     m_ending = true;
     app::endProgram();
 }

@@ -72,6 +72,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // The close box ends the program: asked first when other windows hold unsaved work.
+    bool mayClose() override { return m_ending || platform::forms().mayEndProgram(); }
 
 private:
     enum class Move { First, Last, Previous, Next };

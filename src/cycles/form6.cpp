@@ -96,6 +96,8 @@ void Form6::Form_Load()
 {
     if (!loadWindow())
         platform::forms().unload(this);
+    else
+        markSaved();
 }
 
 bool Form6::loadWindow()

@@ -1,6 +1,7 @@
 #include "platform/forms.h"
 
 #include "platform/guarded.h"
+#include "platform/messages.h"
 #include "platform/scrollable.h"
 
 #include <QCloseEvent>
@@ -20,7 +21,10 @@ void Form::closeEvent(QCloseEvent* event)
     }
     event->ignore();
     // Form_Unload may reach the database; a failure keeps the window open.
-    runGuarded([this] { forms().unload(this); });
+    runGuarded([this] {
+        if (mayClose())
+            forms().unload(this);
+    });
 }
 
 bool Form::event(QEvent* event)
@@ -105,6 +109,38 @@ bool FormRegistry::empty() const
         if (w)
             return false;
     return true;
+}
+
+bool FormRegistry::mayEndProgram()
+{
+    std::vector<Form*> holding;
+    for (const auto& [key, w] : m_forms) {
+        auto* f = static_cast<Form*>(w.data());
+        if (f && !f->m_unloading && f->unsavedChanges())
+            holding.push_back(f);
+    }
+    if (holding.empty())
+        return true;
+    QStringList names;
+    for (const Form* f : holding)
+        names << QStringLiteral("« ") + f->windowTitle().trimmed() + QStringLiteral(" »");
+    names.sort();
+    const QString question =
+        (holding.size() == 1 ? QStringLiteral("La fenêtre %1 contient des modifications non enregistrées.")
+                             : QStringLiteral("Les fenêtres %1 contiennent des modifications non enregistrées."))
+            .arg(names.join(QStringLiteral(", "))) +
+        QStringLiteral("\nQuitter le programme sans les enregistrer ?");
+    if (askYesNo(question))
+        return true;
+    // A window hidden on purpose (the cycle sheet under its follow-up) stays hidden.
+    for (Form* f : holding) {
+        if (f->isVisible()) {
+            f->raise();
+            f->activateWindow();
+            break;
+        }
+    }
+    return false;
 }
 
 void FormRegistry::flush()

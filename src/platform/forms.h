@@ -32,6 +32,10 @@ public:
     // Before another window's command empties or reloads this one: true when nothing would be lost or the user
     // agrees to lose it (question); on No the window is brought to the front as it is.
     bool mayDiscard(const QString& question);
+    // What the close box asks when the window holds unsaved work.
+    virtual QString closeQuestion() const { return QStringLiteral("Quitter sans enregistrer ?"); }
+    // Asked by the close box before the unload; false keeps the window open as it is.
+    virtual bool mayClose() { return mayDiscard(closeQuestion()); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -90,6 +94,9 @@ public:
     void unloadAll();
     // No window is loaded.
     bool empty() const;
+    // Before the program ends: true when no window holds unsaved work or the user agrees to lose it (one
+    // question naming the windows); on No the first such window is brought to the front.
+    bool mayEndProgram();
     // Destroys the windows already unloaded (tests call it instead of running the event loop).
     void flush();
 

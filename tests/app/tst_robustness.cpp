@@ -2,6 +2,7 @@
 // is open, random answers to every question. No step may crash, throw or hang, and the database must come out
 // whole. Set FOLIVEX_MONKEY_TRACE=1 to print every step (the seeds are fixed: a failure replays exactly).
 #include "admin/form21.h"
+#include "admin/form50.h"
 #include "app/form2.h"
 #include "app/form3.h"
 #include "app/form4.h"
@@ -407,19 +408,21 @@ struct ThreeCouples {
         QString markerQuery;
         std::function<QString()> marker;
     };
-    Opened openOnA(const QString& window)
+    Opened openOnA(const QString& window, bool type = true)
     {
         Opened o;
         if (window == "Form3") {
             press(main, "CmdModifie");
             auto* w = forms().find<Form3>();
-            w->box("VilleTxt")->setText(kMarker);
+            if (type)
+                w->box("VilleTxt")->setText(kMarker);
             o = {w, [w] { press(w, "Command2"); }, QStringLiteral("SELECT Ville FROM CIVILITES WHERE numero=%1").arg(a),
                  [] { return forms().find<Form3>()->box("VilleTxt")->text(); }};
         } else if (window.startsWith("Form5")) {
             press(main, "CmdOuvrirFiche");
             auto* w = forms().find<Form5>();
-            control<QLineEdit>(w, "TxtNbrO")->setText(kMarker);
+            if (type)
+                control<QLineEdit>(w, "TxtNbrO")->setText(kMarker);
             o.window = w;
             o.marker = [] { return control<QLineEdit>(forms().find<Form5>(), "TxtNbrO")->text(); };
             if (window.endsWith("save")) {
@@ -433,7 +436,8 @@ struct ThreeCouples {
         } else if (window == "Form6") {
             press(main, "CmdCreerFiche");
             auto* w = forms().find<Form6>();
-            control<QComboBox>(w, "CmbType")->setEditText(kMarker);
+            if (type)
+                control<QComboBox>(w, "CmbType")->setEditText(kMarker);
             o = {w,
                  [w] {
                      press(w, "Command1");
@@ -441,17 +445,32 @@ struct ThreeCouples {
                  },
                  QStringLiteral("SELECT Type FROM FICHE WHERE NUMERO=%1 AND NUMFICH=2").arg(a),
                  [] { return control<QComboBox>(forms().find<Form6>(), "CmbType")->currentText(); }};
+        } else if (window == "Form2") {
+            press(main, "CmdCreeDossier");
+            auto* w = forms().find<Form2>();
+            if (type)
+                w->box("NomTxt")->setText(kMarker);
+            o = {w, [w] { press(w, "Command1"); }, QStringLiteral("SELECT Nom FROM CIVILITES WHERE Nom='MARQUEUR'"),
+                 [] { return forms().find<Form2>()->box("NomTxt")->text(); }};
+        } else if (window == "Form50") {
+            auto* w = forms().show<Form50>();
+            if (type)
+                control<QLineEdit>(w, "Text1")->setText(kMarker);
+            o = {w, [w] { press(w, "Enregistre"); }, QString(),
+                 [] { return control<QLineEdit>(forms().find<Form50>(), "Text1")->text(); }};
         } else if (window == "Form7") {
             press(main, "CmdExamens");
             auto* w = forms().find<Form7>();
-            control<QLineEdit>(w, "TxtHystero")->setText(kMarker);
+            if (type)
+                control<QLineEdit>(w, "TxtHystero")->setText(kMarker);
             o = {w, [w] { press(w, "Command2"); }, QStringLiteral("SELECT HYSTERO FROM EXAMENS WHERE NUMERO=%1").arg(a),
                  [] { return control<QLineEdit>(forms().find<Form7>(), "TxtHystero")->text(); }};
         } else {
             press(main, "CmdOuvrirFiche");
             press(forms().find<Form5>(), "Command5");
             auto* w = forms().find<Form30>();
-            control<QPlainTextEdit>(w, "TxtComment")->setPlainText(kMarker);
+            if (type)
+                control<QPlainTextEdit>(w, "TxtComment")->setPlainText(kMarker);
             o = {w, [w] { press(w, "CmdEnreg"); },
                  QStringLiteral("SELECT COMMENT FROM GROSSESSE WHERE NUMFICH IN "
                                 "(SELECT NUMINTFICH FROM FICHE WHERE NUMERO=%1)").arg(a),
@@ -597,6 +616,74 @@ private slots:
         const QStringList questions = couples.answers.texts.mid(asked).filter(QStringLiteral("sans enregistrer"));
         QCOMPARE(questions.size(), 1);
         QCOMPARE(opened.marker() == ThreeCouples::kMarker, !drop);
+    }
+
+    // Work typed in a window, then its close box, or the program's end by the main window's close box or its
+    // "Quitter": one question first (naming the window at the program's end); No keeps everything as it is, Yes
+    // goes without storing. With nothing typed, nothing is asked.
+    void closingWithUnsavedWork_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("typed");
+        QTest::addColumn<bool>("yes");
+        for (const char* w : {"Form2", "Form3", "Form5 save", "Form6", "Form7", "Form30", "Form50"})
+            for (const char* way : {"close box", "main close box", "Quitter"}) {
+                QTest::newRow(qPrintable(QStringLiteral("%1 / %2 / nothing typed").arg(w, way)))
+                    << QString(w) << QString(way) << false << true;
+                for (bool yes : {false, true})
+                    QTest::newRow(qPrintable(QStringLiteral("%1 / %2 / %3").arg(w, way, yes ? "Yes" : "No")))
+                        << QString(w) << QString(way) << true << yes;
+            }
+    }
+
+    void closingWithUnsavedWork()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, way);
+        QFETCH(bool, typed);
+        QFETCH(bool, yes);
+        ThreeCouples couples;
+        bool ended = false;
+        forms().onQuit = [&] { ended = true; };
+        struct Restore {
+            ~Restore() { forms().onQuit = nullptr; }
+        } restore;
+        const ThreeCouples::Opened opened = couples.openOnA(window, typed);
+        QVERIFY(opened.window && opened.window->isVisible());
+        const QString title = opened.window->windowTitle().trimmed();
+        const QString shown = opened.marker();
+        const QPointer<QWidget> w = opened.window;
+        couples.answers.refuse = yes ? QString() : QStringLiteral("sans ");
+        const int asked = int(couples.answers.texts.size());
+        if (way == "close box")
+            w->close();
+        else if (way == "main close box")
+            couples.main->close();
+        else
+            press(couples.main, "CmdQuitter");
+        forms().flush();
+        const QStringList questions = couples.answers.texts.mid(asked);
+        if (!typed) {
+            QVERIFY2(questions.isEmpty(), qPrintable(questions.join(" | ")));
+        } else {
+            QCOMPARE(questions.size(), 1);
+            QVERIFY(questions[0].contains(QStringLiteral("sans enregistrer")) ||
+                    questions[0].contains(QStringLiteral("sans les enregistrer")));
+            if (way != "close box")
+                QVERIFY2(questions[0].contains(title), qPrintable(questions[0]));
+        }
+        const bool goes = !typed || yes;
+        QCOMPARE(ended, goes && way != "close box");
+        if (way == "close box")
+            QCOMPARE(w.isNull(), goes);
+        if (!goes) {
+            QVERIFY(w && w->isVisible());
+            QCOMPARE(opened.marker(), shown);
+            QVERIFY(forms().find<Form4>() && forms().find<Form4>()->isVisible());
+        }
+        if (typed && !opened.markerQuery.isEmpty())
+            QVERIFY(Sql(couples.db()).text(opened.markerQuery.toUtf8().constData()) != ThreeCouples::kMarker);
     }
 
     void impatientUser_data()
