@@ -244,16 +244,18 @@ void Form6::CREEXCEL()
     m_excel = office::OUVRE_EXCEL(office::workingCopyPath());
     if (!ui->Check1->isChecked())
         return;
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("A3"), ui->TxtEntete->text());
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("B6"), ui->LblNom->text());
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("K6"), ui->lblprenom->text());
+    // Names, the header and the type go in as typed: a type such as "1/2" is no date.
+    using office::CellValue;
+    office::ECRIT_CELLULE(m_excel, QStringLiteral("A3"), CellValue::literal(ui->TxtEntete->text()));
+    office::ECRIT_CELLULE(m_excel, QStringLiteral("B6"), CellValue::literal(ui->LblNom->text()));
+    office::ECRIT_CELLULE(m_excel, QStringLiteral("K6"), CellValue::literal(ui->lblprenom->text()));
     if (periods)
         office::ECRIT_CELLULE(m_excel, QStringLiteral("I1"), *periods);
     if (analogue)
         office::ECRIT_CELLULE(m_excel, QStringLiteral("H10"), *analogue);
     office::ECRIT_CELLULE(m_excel, QStringLiteral("N8"), ui->LblNumFich->text());
     m_numberInWorkbook = true;
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("K8"), ui->CmbType->currentText());
+    office::ECRIT_CELLULE(m_excel, QStringLiteral("K8"), CellValue::literal(ui->CmbType->currentText()));
 }
 
 void Form6::CmdNouvFiche_Click()

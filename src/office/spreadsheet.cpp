@@ -69,6 +69,25 @@ CellValue CellValue::from(const QVariant& value)
     return cell;
 }
 
+CellValue CellValue::literal(const QString& text)
+{
+    CellValue cell;
+    cell.kind = Kind::Text;
+    cell.text = text;
+    return cell;
+}
+
+CellValue CellValue::dateOrLiteral(const QString& text)
+{
+    if (const auto date = platform::parseDate(text)) {
+        CellValue cell;
+        cell.kind = Kind::Date;
+        cell.date = *date;
+        return cell;
+    }
+    return literal(text);
+}
+
 QString CellValue::describe() const
 {
     switch (kind) {
@@ -127,7 +146,13 @@ void ECRIT_CELLULE(ExcelApp& app, const QString& address, const QVariant& value)
 {
     if (!app.hasWorkbook())
         return;
-    spreadsheet().writeCell(app.document(), address, CellValue::from(value));
+    ECRIT_CELLULE(app, address, CellValue::from(value));
+}
+
+void ECRIT_CELLULE(ExcelApp& app, const QString& address, const CellValue& value)
+{
+    if (app.hasWorkbook())
+        spreadsheet().writeCell(app.document(), address, value);
 }
 
 SaveResult ENREGISTRE_CLASSEUR(ExcelApp& app, const QString& path)

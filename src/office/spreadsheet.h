@@ -31,6 +31,10 @@ struct CellValue {
     // (J/M/AA to JJ/MM/AAAA) -> Date; any other text -> Typed (the engine keeps it text if it would read as
     // an incomplete date, such as "10/10").
     static CellValue from(const QVariant& value);
+    // What a text box holds, as it was typed: never read as a number, a date or a formula.
+    static CellValue literal(const QString& text);
+    // A date box: a date when the text is a complete date, otherwise the text as it was typed.
+    static CellValue dateOrLiteral(const QString& text);
     // Readable form for logs and test failures: text "MARTIN", typed "12,5", number 3, date 15/03/2005.
     QString describe() const;
     bool operator==(const CellValue&) const = default;
@@ -113,6 +117,8 @@ ExcelApp OUVRE_EXCEL(const QString& path);
 // Writes one value into one cell of the application's workbook, as a French user would type it (see
 // CellValue::from). Failures are ignored.
 void ECRIT_CELLULE(ExcelApp& app, const QString& address, const QVariant& value);
+// The same with the value's kind chosen by the caller.
+void ECRIT_CELLULE(ExcelApp& app, const QString& address, const CellValue& value);
 
 // Saves the application's workbook (the one OUVRE_EXCEL opened, not whatever is active) under the path,
 // asking before replacing an existing file, then closes it. Failures are handed to the caller.

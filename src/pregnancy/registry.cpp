@@ -34,9 +34,9 @@ constexpr CellRun kRuns[] = {
     {"G6", "TxtNumDosC", -1, Source::Item, "N° du dossier clinique"},
     {"G8", "TxtNumDosB", -1, Source::Item, "N° du dossier biologique"},
     {"G10", "TxtNumPat", -1, Source::Item, "N° du couple"},
-    {"G14", "LblDateT", -1, Source::Item, "Date du transfert"},
+    {"G14", "LblDateT", -1, Source::Date, "Date du transfert"},
     {"R16", "LblType", -1, Source::Item, "Type d'AMP"},
-    {"G19", "TxtDateE", -1, Source::Item, "Date de la 1re échographie"},
+    {"G19", "TxtDateE", -1, Source::Date, "Date de la 1re échographie"},
     {"P21", "TxtNbrSac", -1, Source::Item, "Nombre de sacs"},
     {"U21", "TxtNbrE", -1, Source::Item, "Embryons"},
     {"P23", "TxtNbrEA", -1, Source::Item, "Embryons avec activité cardiaque"},
@@ -46,9 +46,9 @@ constexpr CellRun kRuns[] = {
     {"P38", "Cmb1T", 2, Source::Item, "Grossesse extra-utérine"},
     {"B40", "Text7", -1, Source::Item, "Autre cause d'arrêt"},
     {"P42 P44", "Cmb1T", 3, Source::Item, "Grossesse évolutive à 12 SA|Diagnostic prénatal"},
-    {"G32", "Text5", -1, Source::Item, "Date de l'interruption sélective"},
-    {"G36", "Text6", -1, Source::Item, "Date de la fausse couche complète"},
-    {"G46", "Text8", -1, Source::Item, "Date du diagnostic prénatal"},
+    {"G32", "Text5", -1, Source::Date, "Date de l'interruption sélective"},
+    {"G36", "Text6", -1, Source::Date, "Date de la fausse couche complète"},
+    {"G46", "Text8", -1, Source::Date, "Date du diagnostic prénatal"},
     {"P53 P55 P57 P59 P61 P63 P65 P67 P69", "ChkPathG", 0, Source::Cross, kPathologies, "2e trim."},
     {"U53 U55 U57 U59 U61 U63 U65 U67 U69", "ChkPathG", 9, Source::Cross, kPathologies, "3e trim."},
     {"P71 P73 P75", "ChkPathF", 0, Source::Cross, kFoetalPathologies, "2e trim."},
@@ -59,7 +59,7 @@ constexpr CellRun kRuns[] = {
     {"F91", "Txt2T", -1, Source::Item, "Jours d'hospitalisation", "2e trim."},
     {"J91", "Txt3T", -1, Source::Item, "Jours d'hospitalisation", "3e trim."},
     {"B93", "CmbMotif", -1, Source::Item, "Motif des séjours"},
-    {"F95", "TxtDateHosp", -1, Source::Item, "Date de fin de grossesse"},
+    {"F95", "TxtDateHosp", -1, Source::Date, "Date de fin de grossesse"},
     {"P97", "CmbModal", -1, Source::Item, "Issue de la grossesse"},
     {"P101", "CmbTravail", -1, Source::Item, "Travail"},
     {"P103", "CmbCesar", -1, Source::Item, "Indication de césarienne"},
@@ -107,9 +107,9 @@ const std::vector<RegistryCell>& registryCells()
     return cells;
 }
 
-std::vector<std::pair<QString, QString>> registryValues(const QWidget* window)
+std::vector<std::pair<QString, office::CellValue>> registryValues(const QWidget* window)
 {
-    std::vector<std::pair<QString, QString>> values;
+    std::vector<std::pair<QString, office::CellValue>> values;
     for (const RegistryCell& c : registryCells()) {
         QString value;
         switch (c.source) {
@@ -118,6 +118,7 @@ std::vector<std::pair<QString, QString>> registryValues(const QWidget* window)
                     itemOf(control(window, QStringLiteral("TxtPrenom")));
             break;
         case Source::Item:
+        case Source::Date:
             value = itemOf(control(window, c.control));
             break;
         case Source::Cross:
@@ -125,7 +126,8 @@ std::vector<std::pair<QString, QString>> registryValues(const QWidget* window)
                                                                                            : QString();
             break;
         }
-        values.emplace_back(c.cell, value);
+        values.emplace_back(c.cell, c.source == Source::Date ? office::CellValue::dateOrLiteral(value)
+                                                             : office::CellValue::literal(value));
     }
     return values;
 }

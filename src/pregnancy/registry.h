@@ -1,6 +1,8 @@
 #pragma once
 // The registry form "FIVNAT": which cell of the form takes which value of the follow-up window, in writing
 // order, and the values collected from the window before the spreadsheet is touched.
+#include "office/spreadsheet.h"
+
 #include <QString>
 #include <utility>
 #include <vector>
@@ -12,7 +14,8 @@ namespace pregnancy {
 struct RegistryCell {
     enum class Source {
         Initials, // the first three letters of the surname, two blanks, the first name
-        Item,     // the control's item as the record stores it (check boxes "0" / "1")
+        Item,     // the control's item as the record stores it (check boxes "0" / "1"), as text
+        Date,     // a date box's item: a date when complete, otherwise its text
         Cross,    // a check box as "X", or nothing when clear
     };
     QString cell;
@@ -27,8 +30,9 @@ struct RegistryCell {
 // The 98 cells in writing order.
 const std::vector<RegistryCell>& registryCells();
 
-// (cell, value) for every cell, in writing order. A clear pathology box gives an empty value, which empties
-// the cell.
-std::vector<std::pair<QString, QString>> registryValues(const QWidget* window);
+// (cell, value) for every cell, in writing order. Only the date cells take dates: every other value is written
+// as the text it is, so scores, dossier numbers and counts never turn into dates. A clear pathology box gives
+// an empty value, which empties the cell.
+std::vector<std::pair<QString, office::CellValue>> registryValues(const QWidget* window);
 
 } // namespace pregnancy

@@ -346,10 +346,10 @@ void TstCreation::protocolPersonalisesTheWorkingCopy()
     QVERIFY(log.indexOf(QStringLiteral("close 1")) >= 0 && log.indexOf(QStringLiteral("close 1")) < secondOpen);
     QCOMPARE(f.fake.openDocuments(), QList<int>{2});
     QCOMPARE(f.fake.writes(2), (QStringList{
-        QStringLiteral("A3=typed \"Centre d'AMP - Fiche de stimulation\""), QStringLiteral("B6=typed \"MARTIN\""),
-        QStringLiteral("K6=typed \"Claire\""), QStringLiteral("I1=date 01/03/2005"),
+        QStringLiteral("A3=text \"Centre d'AMP - Fiche de stimulation\""), QStringLiteral("B6=text \"MARTIN\""),
+        QStringLiteral("K6=text \"Claire\""), QStringLiteral("I1=date 01/03/2005"),
         QStringLiteral("H10=date 20/02/2005"), QStringLiteral("N8=typed \"1\""),
-        QStringLiteral("K8=typed \"ICSI\"")}));
+        QStringLiteral("K8=text \"ICSI\"")}));
 
     // Only the analogue date: no question, H10 written and I1 left alone.
     ui.TxtJRegles->clear();

@@ -43,6 +43,8 @@ private slots:
         QVERIFY(f);
         ctl<QCheckBox>(f, "ChkPathG_2")->setChecked(true); // "Infection grave", second trimester: P57
         followup::setControl(f, "Text7", QStringLiteral("=1+1"));
+        followup::setControl(f, "TxtNumDosB", QStringLiteral("03.11.04"));
+        followup::setControl(f, "TxtAcct_9", QStringLiteral("8/9/10"));
         ctl<QPushButton>(f, "CmdImprim")->click();
 
         const office::ExcelApp& form = f->registryForm();
@@ -53,20 +55,23 @@ private slots:
 
         const QList<CellContent> cells = engine->readCells(
             stored, {QStringLiteral("A1"), QStringLiteral("G10"), QStringLiteral("P57"), QStringLiteral("P53"),
-                     QStringLiteral("D135"), QStringLiteral("B40"), QStringLiteral("G14"), QStringLiteral("G4")});
-        QCOMPARE(cells.size(), 8);
+                     QStringLiteral("D135"), QStringLiteral("B40"), QStringLiteral("G14"), QStringLiteral("G4"),
+                     QStringLiteral("G8")});
+        QCOMPARE(cells.size(), 9);
         QCOMPARE(cells[0].text, QStringLiteral("MAR  Claire"));
-        QCOMPARE(cells[1].type, CellContent::Type::Number);
-        QCOMPARE(cells[1].value, 12.0);
+        QCOMPARE(cells[1].type, CellContent::Type::Text); // texts as typed, numbers too
+        QCOMPARE(cells[1].text, QStringLiteral("12"));
         QCOMPARE(cells[2].text, QStringLiteral("X"));
         QCOMPARE(cells[3].type, CellContent::Type::Empty);
         QCOMPARE(cells[4].type, CellContent::Type::Text); // the Apgar score is no date
-        QCOMPARE(cells[4].text, QStringLiteral("10/10"));
+        QCOMPARE(cells[4].text, QStringLiteral("8/9/10"));
         QCOMPARE(cells[5].type, CellContent::Type::Text); // typed data is never a formula
         QCOMPARE(cells[5].text, QStringLiteral("=1+1"));
         QCOMPARE(cells[6].type, CellContent::Type::Date);
         QCOMPARE(cells[6].date, QDate(2005, 3, 17));
         QCOMPARE(cells[7].text, QStringLiteral("B077"));
+        QCOMPARE(cells[8].type, CellContent::Type::Text); // a dossier number is no date
+        QCOMPARE(cells[8].text, QStringLiteral("03.11.04"));
 
         platform::forms().unloadAll();
         engine->shutdown();

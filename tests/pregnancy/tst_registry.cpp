@@ -2,6 +2,7 @@
 // gives, and the failures that must stop before a stale working copy is opened.
 #include "data/globals.h"
 #include "office/fakespreadsheet.h"
+#include "platform/conversions.h"
 #include "platform/environment.h"
 #include "pregnancy/followup.h"
 #include "pregnancy/form30.h"
@@ -84,7 +85,7 @@ private slots:
         QCOMPARE(fake->openDocuments(), QList<int>({1}));
         QCOMPARE(followup::rowCount(env->dbPath()), 0);
         // The clinical centre number has no cell; G4 is the biology centre's.
-        QCOMPARE(cell(QStringLiteral("G4")), QStringLiteral("typed \"B077\""));
+        QCOMPARE(cell(QStringLiteral("G4")), QStringLiteral("text \"B077\""));
         QVERIFY(!fake->writes(1).join(QLatin1Char(' ')).contains(QStringLiteral("C042")));
         // Every control named by the cell table exists.
         for (const auto& c : pregnancy::registryCells())
@@ -109,20 +110,20 @@ private slots:
         followup::setControl(f, "TxtDateHosp", QStringLiteral("12/10"));
         ctl<QPlainTextEdit>(f, "TxtComment")->setPlainText(QStringLiteral("Commentaires : \nRAS"));
         print(f);
-        QCOMPARE(cell(QStringLiteral("A1")), QStringLiteral("typed \"DU  Anne\""));
-        QCOMPARE(cell(QStringLiteral("P26")), QStringLiteral("typed \"1\""));
-        QCOMPARE(cell(QStringLiteral("P34")), QStringLiteral("typed \"0\""));
-        QCOMPARE(cell(QStringLiteral("P61")), QStringLiteral("typed \"X\""));
-        QCOMPARE(cell(QStringLiteral("U75")), QStringLiteral("typed \"X\""));
-        QCOMPARE(cell(QStringLiteral("P53")), QStringLiteral("typed \"\"")); // a clear box empties its cell
-        QCOMPARE(cell(QStringLiteral("E116")), QStringLiteral("typed \"1\""));
-        QCOMPARE(cell(QStringLiteral("L116")), QStringLiteral("typed \"2\""));
+        QCOMPARE(cell(QStringLiteral("A1")), QStringLiteral("text \"DU  Anne\""));
+        QCOMPARE(cell(QStringLiteral("P26")), QStringLiteral("text \"1\""));
+        QCOMPARE(cell(QStringLiteral("P34")), QStringLiteral("text \"0\""));
+        QCOMPARE(cell(QStringLiteral("P61")), QStringLiteral("text \"X\""));
+        QCOMPARE(cell(QStringLiteral("U75")), QStringLiteral("text \"X\""));
+        QCOMPARE(cell(QStringLiteral("P53")), QStringLiteral("text \"\"")); // a clear box empties its cell
+        QCOMPARE(cell(QStringLiteral("E116")), QStringLiteral("text \"1\""));
+        QCOMPARE(cell(QStringLiteral("L116")), QStringLiteral("text \"2\""));
         QCOMPARE(cell(QStringLiteral("B40")), QStringLiteral("text \"=SOMME(A1:A3)\""));
         QCOMPARE(cell(QStringLiteral("G19")), QStringLiteral("date 02/04/2005"));
         QCOMPARE(cell(QStringLiteral("G14")), QStringLiteral("date 17/03/2005"));
-        QCOMPARE(cell(QStringLiteral("F95")), QStringLiteral("typed \"12/10\""));   // no year: no date
-        QCOMPARE(cell(QStringLiteral("D135")), QStringLiteral("typed \"10/10\"")); // the Apgar score
-        QCOMPARE(cell(QStringLiteral("B157")), QStringLiteral("typed \"Commentaires : \nRAS\""));
+        QCOMPARE(cell(QStringLiteral("F95")), QStringLiteral("text \"12/10\""));   // no year: no date
+        QCOMPARE(cell(QStringLiteral("D135")), QStringLiteral("text \"10/10\"")); // the Apgar score
+        QCOMPARE(cell(QStringLiteral("B157")), QStringLiteral("text \"Commentaires : \nRAS\""));
 
         // A six-letter surname gives its first three letters.
         platform::forms().unload<Form30>();
@@ -130,7 +131,47 @@ private slots:
         fake->clear();
         f = open();
         print(f);
-        QCOMPARE(cell(QStringLiteral("A1")), QStringLiteral("typed \"MAR  Claire\""));
+        QCOMPARE(cell(QStringLiteral("A1")), QStringLiteral("text \"MAR  Claire\""));
+    }
+
+    // Every cell that takes a text gets it as typed, even when it reads as a date ("8/9/10" as an Apgar score,
+    // "03.11.04" as a dossier number); only the six date cells take dates.
+    void datesOnlyInTheDateCells()
+    {
+        installTemplate();
+        Form30* f = open();
+        const QStringList dateLike = {QStringLiteral("8/9/10"), QStringLiteral("03.11.04"),
+                                      QStringLiteral("05-12-03"), QStringLiteral("1/2/2003")};
+        const QStringList dateCells = {"G14", "G19", "G32", "G36", "G46", "F95"};
+        QHash<QString, QString> typed;
+        int i = 0;
+        for (const auto& c : pregnancy::registryCells()) {
+            const QHash<QString, QString> reported = {{"D135", "8/9/10"}, {"G8", "03.11.04"}, {"G6", "05-12-03"}};
+            const QString text = reported.value(c.cell, dateLike[i++ % dateLike.size()]);
+            QWidget* w = f->findChild<QWidget*>(c.control.isEmpty() ? QStringLiteral("TxtPrenom") : c.control);
+            QVERIFY(w);
+            if (auto* box = qobject_cast<QCheckBox*>(w)) {
+                box->setChecked(i % 2);
+                typed[c.cell] = c.source == pregnancy::RegistryCell::Source::Cross
+                                    ? (box->isChecked() ? QStringLiteral("X") : QString())
+                                    : QString::number(box->isChecked());
+                continue;
+            }
+            if (auto* edit = qobject_cast<QPlainTextEdit*>(w))
+                edit->setPlainText(text);
+            else
+                followup::setControl(f, c.control.isEmpty() ? "TxtPrenom" : qPrintable(c.control), text);
+            typed[c.cell] = c.control.isEmpty() ? QStringLiteral("MAR  ") + text : text;
+        }
+        print(f);
+        QCOMPARE(fake->writes(1).size(), 98);
+        for (const auto& c : pregnancy::registryCells()) {
+            const QString expected =
+                dateCells.contains(c.cell)
+                    ? QStringLiteral("date ") + platform::parseDate(typed[c.cell])->toString(QStringLiteral("dd/MM/yyyy"))
+                    : QStringLiteral("text \"%1\"").arg(typed[c.cell]);
+            QCOMPARE(cell(c.cell), expected);
+        }
     }
 
     void secondPressReplacesTheFirstForm()
