@@ -5,6 +5,7 @@
 #include "cycles/form6.h"
 #include "cycles/sheetfields.h"
 #include "data/globals.h"
+#include "platform/controls.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
 #include "platform/guarded.h"
@@ -139,15 +140,11 @@ void Form5::loadReferenceLists()
     const QList<std::pair<int, QLabel*>> letterhead = {
         {16, ui->LblEntNom}, {17, ui->LblEntAdress}, {18, ui->LblEntVille}, {19, ui->LblEntTel}};
     auto rows = [this](int list) {
-        QStringList texts;
         auto rs = m_db->OpenRecordset(QStringLiteral("SELECT*FROM OPTIONS WHERE NUMEROS = %1 ").arg(list));
-        for (; rs->RecordCount() > 0 && !rs->isEOF(); rs->MoveNext())
-            texts << rs->text(QStringLiteral("TEXTE"));
-        return texts;
+        return data::textsToEnd(*rs, QStringLiteral("TEXTE"));
     };
     for (const auto& [list, combo] : combos) {
-        combo->clear();
-        combo->addItems(rows(list));
+        platform::setItems(combo, rows(list));
         combo->setEditText(QString());
     }
     for (const auto& [list, label] : letterhead) {

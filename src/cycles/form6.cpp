@@ -4,6 +4,7 @@
 #include "cycles/fiche.h"
 #include "data/globals.h"
 #include "data/schema.h"
+#include "platform/controls.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
 #include "platform/guarded.h"
@@ -119,9 +120,7 @@ bool Form6::loadWindow()
                                                     {10, ui->CmbType}, {9, ui->CmbDeclencho}};
         for (const auto& [list, combo] : lists) {
             m_rs = m_db->OpenRecordset(listQuery(list));
-            combo->clear();
-            for (; !m_rs->isEOF(); m_rs->MoveNext())
-                combo->addItem(m_rs->text(QStringLiteral("TEXTE")));
+            platform::setItems(combo, data::textsToEnd(*m_rs, QStringLiteral("TEXTE")));
         }
         // An empty list leaves the button's own caption, and the sheet header empty.
         for (int list = 21; list <= 30; ++list) {

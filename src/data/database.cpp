@@ -117,7 +117,8 @@ void Database::connect()
     try {
         if (!m_readOnly)
             exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-        exec(QStringLiteral("PRAGMA cache_size=-65536"));
+        // 8 MB a connection: each window keeps its own, and the system's file cache holds the rest of the file.
+        exec(QStringLiteral("PRAGMA cache_size=-8192"));
         QStringList tables, indexes;
         {
             Stmt st(*this, QStringLiteral("SELECT type, name FROM sqlite_master"));
@@ -215,6 +216,7 @@ void Database::exec(const QString& sql)
 {
     char* err = nullptr;
     sqlite3* db = connection();
+    countWrite();
     const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err);
     sqlite3_free(err);
     if (rc != SQLITE_OK)

@@ -9,6 +9,8 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <chrono>
+#include <optional>
 #include <cmath>
 #include <sqlite3.h>
 
@@ -20,6 +22,15 @@ namespace {
 
 constexpr int kFirstPage = 64;
 constexpr int kLargestPage = 16384;
+// Values kept of a stretch read whole (rows times columns), and how long they stand for the file.
+constexpr int kPageCells = 65536;
+constexpr qint64 kPageFreshMs = 1000;
+
+qint64 monotonicMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 qint64 maxRowid(Database& db, const QString& table, quint64 since)
 {
@@ -144,43 +155,91 @@ QString Recordset::orderBy(bool forward) const
     return QStringLiteral(" ORDER BY ") + items.join(QStringLiteral(", "));
 }
 
-QString Recordset::keySelect() const
+QString Recordset::keySelect(bool withRows) const
 {
     QStringList cols{quoted(m_table) + QStringLiteral(".rowid")};
     for (const auto& o : m_order)
         cols << quoted(o.name);
+    if (withRows)
+        cols << quoted(m_table) + QStringLiteral(".*");
     return QStringLiteral("SELECT %1 FROM %2 WHERE ").arg(cols.join(QLatin1Char(',')), quoted(m_table));
 }
 
 std::vector<Recordset::Key> Recordset::readKeys(const QString& sql, const QVariantList& binds, int limit) const
 {
     std::vector<Key> keys;
+    readKeys(sql, binds, limit, false, keys);
+    return keys;
+}
+
+void Recordset::readKeys(const QString& sql, const QVariantList& binds, int limit, bool withRows,
+                         std::vector<Key>& into) const
+{
+    into.reserve(into.size() + size_t(std::min(limit, kLargestPage)));
+    if (withRows)
+        m_page.reserve(m_page.size() + size_t(std::min(limit, kLargestPage)));
     Stmt st(*m_db, sql + QStringLiteral(" LIMIT %1").arg(limit), m_epoch);
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds[i]);
+    const int first = 1 + int(m_order.size());
     while (st.step()) {
-        Key k{sqlite3_column_int64(st.get(), 0), {}};
+        Key& k = into.emplace_back(Key{sqlite3_column_int64(st.get(), 0), {}});
         for (int i = 0; i < int(m_order.size()); ++i)
             k.order << st.column(i + 1);
-        keys.push_back(std::move(k));
+        if (withRows) {
+            QVariantList row;
+            row.reserve(m_columns.size());
+            for (int i = 0; i < m_columns.size(); ++i)
+                row << st.column(first + i);
+            m_page.push_back(std::move(row));
+        }
     }
-    return keys;
+}
+
+bool Recordset::pageFresh() const
+{
+    return writesSoFar() == m_pageWrites && m_db->fileEpoch() == m_epoch && monotonicMs() - m_pageRead < kPageFreshMs;
 }
 
 int Recordset::fetch(bool forward) const
 {
     int& page = forward ? m_forwardPage : m_backwardPage;
-    page = page == 0 ? kFirstPage : std::min(page * 2, kLargestPage);
-    const Key* edge = m_rows.empty() ? nullptr : forward ? &m_rows.back() : &m_rows.front();
-    std::vector<Key> got;
+    // A stretch is read whole, so it is no longer than the values kept of it.
+    const int largest = std::clamp(kPageCells / std::max<int>(1, int(m_columns.size())), kFirstPage, kLargestPage);
+    page = page == 0 ? kFirstPage : std::min(page * 2, largest);
+    m_page.clear();
+    m_pageRead = monotonicMs();
+    m_pageWrites = writesSoFar();
+    // Forward, the stretch goes straight after the rows read; backward it is read apart, then put before them.
+    std::vector<Key> before;
+    std::vector<Key>& got = forward ? m_rows : before;
+    const size_t from = got.size();
+    auto gotten = [&] { return int(got.size() - from); };
+    // A failed read leaves the rows as they were and no stretch kept: the page's values must never stand for
+    // other rows.
+    struct Undo {
+        std::vector<Key>& rows;
+        size_t size;
+        std::vector<QVariantList>& page;
+        bool done = false;
+        ~Undo()
+        {
+            if (!done) {
+                rows.resize(size);
+                page.clear();
+            }
+        }
+    } undo{got, from, m_page};
+    const std::optional<Key> edge = m_rows.empty() ? std::nullopt
+                                                   : std::optional<Key>(forward ? m_rows.back() : m_rows.front());
     const QString base = baseCondition();
     if (!edge) {
-        got = readKeys(keySelect() + base + orderBy(forward), {}, page);
+        readKeys(keySelect(true) + base + orderBy(forward), {}, page, true, got);
     } else {
         // The rows after the edge in the set's order: the same leading values and a greater next one, from
         // the deepest column (the rowid) up, each part one seek through an index on the order's columns.
         const int k = int(m_order.size());
-        for (int level = k; level >= 0 && int(got.size()) < page; --level) {
+        for (int level = k; level >= 0 && gotten() < page; --level) {
             QStringList equal;
             QVariantList binds;
             for (int i = 0; i < level; ++i) {
@@ -208,26 +267,30 @@ int Recordset::fetch(bool forward) const
                     b << value;
                 QStringList conds = equal;
                 conds << a << base;
-                auto part = readKeys(keySelect() + conds.join(QStringLiteral(" AND ")) + orderBy(forward), b,
-                                     page - int(got.size()));
-                std::move(part.begin(), part.end(), std::back_inserter(got));
-                if (int(got.size()) >= page)
+                readKeys(keySelect(true) + conds.join(QStringLiteral(" AND ")) + orderBy(forward), b,
+                         page - gotten(), true, got);
+                if (gotten() >= page)
                     break;
             }
         }
     }
-    const bool end = int(got.size()) < page;
-    const int n = int(got.size());
-    // A row read already, met again where a change (here or elsewhere) has moved it, keeps its first place.
-    for (Key& k : got)
-        if (!m_ids.insert(k.id).second) {
-            k.deleted = true;
-            ++m_deleted;
-        }
+    const int n = gotten();
+    const bool end = n < page;
+    // A row read already, met again where a change (here or elsewhere) has moved it, keeps its first place. In
+    // rowid order no row moves.
+    if (!m_order.empty())
+        for (auto k = got.begin() + qsizetype(from); k != got.end(); ++k)
+            if (!m_ids.insert(k->id).second) {
+                k->deleted = true;
+                ++m_deleted;
+            }
+    undo.done = true;
     if (forward) {
-        std::move(got.begin(), got.end(), std::back_inserter(m_rows));
+        m_pageFirst = int(from);
         m_atEnd = m_atEnd || end;
     } else {
+        m_pageFirst = 0;
+        std::reverse(m_page.begin(), m_page.end());
         std::reverse(got.begin(), got.end());
         m_rows.insert(m_rows.begin(), std::make_move_iterator(got.begin()), std::make_move_iterator(got.end()));
         m_atStart = m_atStart || end;
@@ -240,10 +303,12 @@ void Recordset::resetRows(std::vector<Key> rows, bool atStart, bool atEnd) const
     for (const Key& k : m_rows)
         m_deleted -= k.deleted;
     m_cache.clear();
+    m_page.clear();
     m_rows = std::move(rows);
     m_ids.clear();
-    for (const Key& k : m_rows)
-        m_ids.insert(k.id);
+    if (!m_order.empty())
+        for (const Key& k : m_rows)
+            m_ids.insert(k.id);
     m_atStart = atStart;
     m_atEnd = atEnd;
     m_forwardPage = m_backwardPage = 0;
@@ -454,9 +519,13 @@ void Recordset::requireCurrent() const
 
 int Recordset::columnIndex(const QString& name) const
 {
+    if (m_lastColumn >= 0 && name == m_lastName)
+        return m_lastColumn;
     const auto it = m_index.find(name.toLower());
     if (it == m_index.end())
         throw DbError(DbError::ItemNotFound, QStringLiteral("Élément non trouvé dans cette collection : %1").arg(name));
+    m_lastName = name;
+    m_lastColumn = it->second;
     return it->second;
 }
 
@@ -467,6 +536,9 @@ void Recordset::loadRow() const
     const qint64 id = keyAt(m_pos).id;
     if (m_kind == Kind::Result) {
         m_row = m_results[size_t(id)];
+    } else if (const qsizetype at = qsizetype(m_pos) - m_pageFirst;
+               at >= 0 && at < qsizetype(m_page.size()) && m_pos < int(m_rows.size()) && pageFresh()) {
+        m_row = m_page[size_t(at)];
     } else {
         sqlite3* h = m_db->connection(m_epoch);
         if (m_rowStmt && m_rowStmtGeneration != m_db->generation()) {
@@ -661,6 +733,7 @@ void Recordset::Update(WriteCheck check)
     if (m_editMode == EditMode::None)
         throw DbError(DbError::UpdateWithoutEdit, QStringLiteral("Mise à jour sans AddNew ni Edit"));
     m_cache.clear(); // read again after what is written now
+    m_page.clear();
     QStringList names;
     for (const auto& [k, v] : m_pending)
         names << quoted(k);
@@ -709,6 +782,7 @@ void Recordset::Delete(WriteCheck check)
     requireCurrent();
     loadRow();
     m_cache.clear();
+    m_page.clear();
     QVariantList binds;
     Stmt st(*m_db, QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(m_table), readRowCondition(check, binds)),
             m_epoch);
@@ -837,6 +911,14 @@ void Recordset::MovePrevious()
         throw errors::noCurrentRecord();
     m_pos = previousLive(m_pos);
     m_rowLoaded = false;
+}
+
+QStringList textsToEnd(Recordset& rs, const QString& column)
+{
+    QStringList texts;
+    for (; !rs.isEOF(); rs.MoveNext())
+        texts << rs.text(column);
+    return texts;
 }
 
 } // namespace data

@@ -105,8 +105,11 @@ private:
     void resetRows(std::vector<Key> rows, bool atStart, bool atEnd) const;
     QString baseCondition() const;
     QString orderBy(bool forward) const;
-    QString keySelect() const;
+    // withRows: every column too, kept in m_page.
+    QString keySelect(bool withRows = false) const;
     std::vector<Key> readKeys(const QString& sql, const QVariantList& binds, int limit) const;
+    void readKeys(const QString& sql, const QVariantList& binds, int limit, bool withRows, std::vector<Key>& into) const;
+    bool pageFresh() const;
     void loadResults() const;
     bool readGroups() const;
     bool readWhole(int most) const;
@@ -122,10 +125,19 @@ private:
     qint64 m_maxId = 0;                    // rows above were added after the open
     QStringList m_columns;                 // names as the query gives them
     std::unordered_map<QString, int> m_index; // lower-case name -> column
+    mutable QString m_lastName;            // the name asked last, as written, and its column: a walk asks one
+    mutable int m_lastColumn = -1;
     mutable std::vector<Key> m_rows;       // the rows read so far, in order (Paged: one stretch of the set)
     mutable std::vector<Key> m_added;      // the rows added through the set, after all others
-    mutable std::unordered_set<qint64> m_ids; // Paged: the rowids of m_rows
+    mutable std::unordered_set<qint64> m_ids; // Paged in an order of columns: the rowids of m_rows
     mutable std::vector<QVariantList> m_cache; // Paged: every column of m_rows, when a small set was read whole
+    // The rows of the stretch read last, whole, by rowid: a walk takes them from memory while no write of the
+    // program came since and the read is recent (another workstation's change shows within that delay, and a
+    // write through the set compares with what was read in any case).
+    mutable std::vector<QVariantList> m_page; // in read order; then those of m_rows from m_pageFirst on
+    mutable int m_pageFirst = 0;
+    mutable qint64 m_pageRead = 0;         // when, on the monotonic clock (ms)
+    mutable quint64 m_pageWrites = 0;      // writesSoFar() then
     mutable std::vector<QVariantList> m_results; // Result: the rows themselves
     mutable bool m_started = false;
     mutable bool m_atStart = false;        // m_rows begins with the set's first row
@@ -147,5 +159,9 @@ private:
     EditMode m_editMode = EditMode::None;
     std::vector<std::pair<QString, QVariant>> m_pending;
 };
+
+// A column's texts from the current row to the last, as controls show them; the set is left past its end, as a
+// walk with MoveNext leaves it.
+QStringList textsToEnd(Recordset& rs, const QString& column);
 
 } // namespace data

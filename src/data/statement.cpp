@@ -6,6 +6,13 @@
 
 namespace data {
 
+namespace {
+quint64 g_writes = 0; // the user-interface thread's alone
+}
+
+quint64 writesSoFar() { return g_writes; }
+void countWrite() { ++g_writes; }
+
 QVariant columnValue(sqlite3_stmt* st, int i)
 {
     switch (sqlite3_column_type(st, i)) {
@@ -61,6 +68,8 @@ Stmt::Stmt(Database& db, const QString& sql, quint64 since) : m_db(db), m_h(db.c
         m_stmt = nullptr;
         throw m_db.engineError(SQLITE_ERROR, sql);
     }
+    if (!sqlite3_stmt_readonly(m_stmt))
+        countWrite();
 }
 
 Stmt::~Stmt() { sqlite3_finalize(m_stmt); }

@@ -15,6 +15,11 @@ QVariant columnValue(sqlite3_stmt* st, int i);
 // Binds a value: invalid or null as Null, integral types as integers, reals as reals, the rest as text.
 void bindValue(sqlite3_stmt* st, int i, const QVariant& v);
 
+// Statements that may write, by any database object of the program, so far: rows kept from a read made before
+// the count moved are read again.
+quint64 writesSoFar();
+void countWrite();
+
 // Finalizes itself; its failures carry the French text of their cause. since: the file epoch its reader was
 // read from (see Database::connection), 0 for any.
 class Stmt {

@@ -1,6 +1,8 @@
 #include "platform/controls.h"
 
 #include <QComboBox>
+#include <QVariant>
+#include <algorithm>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -30,6 +32,28 @@ void setControlText(QWidget* control, const QString& text)
         plain->setPlainText(text);
     else if (auto* label = qobject_cast<QLabel*>(control))
         label->setText(text);
+}
+
+void setItems(QComboBox* combo, const QStringList& items)
+{
+    constexpr qsizetype kMeasuredItems = 200;
+    constexpr int kWidestChars = 40;
+    static const char* const kSizedByLength = "sizedByLength"; // the policy set here, not the window's own
+    combo->clear();
+    combo->addItems(items);
+    if (items.size() <= kMeasuredItems) {
+        if (combo->property(kSizedByLength).toBool()) {
+            combo->setSizeAdjustPolicy(QComboBox::AdjustToContentsOnFirstShow);
+            combo->setProperty(kSizedByLength, false);
+        }
+        return;
+    }
+    qsizetype longest = 0;
+    for (const QString& item : items)
+        longest = std::max(longest, item.size());
+    combo->setMinimumContentsLength(int(std::min<qsizetype>(longest, kWidestChars)));
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    combo->setProperty(kSizedByLength, true);
 }
 
 } // namespace platform

@@ -1,6 +1,7 @@
 #include "stats/form8.h"
 
 #include "data/globals.h"
+#include "platform/controls.h"
 #include "platform/conversions.h"
 #include "platform/guarded.h"
 #include "platform/help.h"
@@ -83,9 +84,7 @@ void Form8::Form_Load()
         for (const auto& l : lists) {
             SQL_STAT = QStringLiteral("SELECT*FROM OPTIONS WHERE NUMEROS = %1 ").arg(l.list);
             RS_STAT = BASE_STAT->OpenRecordset(SQL_STAT);
-            l.combo->clear();
-            for (; !RS_STAT->isEOF(); RS_STAT->MoveNext())
-                l.combo->addItem(RS_STAT->text(QStringLiteral("TEXTE")));
+            platform::setItems(l.combo, data::textsToEnd(*RS_STAT, QStringLiteral("TEXTE")));
             // An empty criterion means "any": the list is offered, nothing is chosen.
             l.combo->setCurrentIndex(-1);
             l.combo->setEditText(QString());

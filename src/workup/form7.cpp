@@ -109,12 +109,7 @@ void Form7::Form_Load()
         for (const OptionList& list : kOptionLists) {
             m_sql = QStringLiteral("SELECT*FROM OPTIONS WHERE NUMEROS = %1 ").arg(list.number);
             m_rs = m_db->OpenRecordset(m_sql);
-            QComboBox* combo = ui.get()->*list.combo;
-            combo->clear();
-            while (!m_rs->isEOF()) {
-                combo->addItem(m_rs->text(QStringLiteral("TEXTE")));
-                m_rs->MoveNext();
-            }
+            platform::setItems(ui.get()->*list.combo, data::textsToEnd(*m_rs, QStringLiteral("TEXTE")));
         }
     } catch (const data::DbError& e) {
         platform::notice(QStringLiteral("Les listes des examens n'ont pas pu être lues dans la base de données.\n%1")

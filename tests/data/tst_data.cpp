@@ -301,6 +301,45 @@ private slots:
         QCOMPARE(db->OpenRecordset("SELECT*FROM GROSSESSE WHERE NUMFICH=5")->text("Nom"), QString("MARTIN"));
     }
 
+    // A walk reads its rows a stretch at a time; a row this program changes meanwhile, by whatever way, is read
+    // again rather than shown as it was.
+    void walkShowsWritesMadeSinceItsRead_data()
+    {
+        QTest::addColumn<QString>("writer");
+        for (const char* w : {"another recordset", "another database object", "statement"})
+            QTest::newRow(w) << QString(w);
+    }
+    void walkShowsWritesMadeSinceItsRead()
+    {
+        QFETCH(QString, writer);
+        for (const char* t : {"A", "B", "C"})
+            db->exec(QStringLiteral("INSERT INTO OPTIONS (NUMEROS, TEXTE) VALUES (33, '%1')").arg(t));
+        auto rs = db->OpenRecordset("SELECT*FROM OPTIONS WHERE NUMEROS = 33 ");
+        QCOMPARE(rs->text("TEXTE"), QString("A"));
+        auto other = Database::open(env->dbPath());
+        if (writer == "another recordset") {
+            auto w = db->OpenRecordset("SELECT*FROM OPTIONS WHERE NUMEROS = 33 ");
+            w->FindFirst("TEXTE='B'");
+            w->Edit();
+            w->setField("TEXTE", "B2");
+            w->Update();
+        } else if (writer == "another database object") {
+            auto w = other->OpenRecordset("SELECT*FROM OPTIONS WHERE TEXTE='B'");
+            w->Edit();
+            w->setField("TEXTE", "B2");
+            w->Update();
+        } else {
+            db->exec("UPDATE OPTIONS SET TEXTE='B2' WHERE TEXTE='B'");
+        }
+        rs->MoveNext();
+        QCOMPARE(rs->text("TEXTE"), QString("B2"));
+        rs->Edit(); // the write compares with the row as read now
+        rs->setField("TEXTE", "B3");
+        rs->Update();
+        rs->MoveNext();
+        QCOMPARE(rs->text("TEXTE"), QString("C"));
+    }
+
     void writesReachOnlyTheRowRead_data()
     {
         QTest::addColumn<QString>("meanwhile"); // what another workstation did to the item read
