@@ -16,6 +16,8 @@
 #include <QScrollBar>
 #include <QSet>
 #include <QStyle>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -141,31 +143,41 @@ void Form8::CmdRechercher_Click()
             for (const char* op : sum.operands)
                 if (op)
                     unionOperands.insert(QString::fromLatin1(op));
-    QHash<QString, QSet<qint64>> couples;
+    // Sorted and once each: a union is a merge, 8 bytes a couple.
+    QHash<QString, std::vector<qint64>> couples;
 
     try {
         for (const auto& c : stats::countCells()) {
             countInto(Data1, stats::countQuery(c, d1, d2), cell(c.cell));
             const QString name = QString::fromLatin1(c.cell);
             if (unionOperands.contains(name)) {
-                auto& set = couples[name];
-                for (const QVariant& n : Data1.recordset()->columnValues(QStringLiteral("NUMERO")))
-                    set.insert(n.toLongLong());
+                auto& numbers = couples[name];
+                const QVariantList values = Data1.recordset()->columnValues(QStringLiteral("NUMERO"));
+                numbers.reserve(size_t(values.size()));
+                for (const QVariant& n : values)
+                    numbers.push_back(n.toLongLong());
+                std::sort(numbers.begin(), numbers.end());
+                numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
             }
         }
         for (const auto& sum : stats::sumCells()) {
             qint64 total = 0;
-            QSet<qint64> seen;
+            std::vector<qint64> seen;
             for (const char* op : sum.operands) {
                 if (!op)
                     continue;
-                if (sum.kind == stats::SumCell::Couples)
-                    seen.unite(couples.value(QString::fromLatin1(op)));
-                else
+                if (sum.kind == stats::SumCell::Couples) {
+                    const std::vector<qint64>& more = couples[QString::fromLatin1(op)];
+                    std::vector<qint64> both;
+                    both.reserve(seen.size() + more.size());
+                    std::set_union(seen.begin(), seen.end(), more.begin(), more.end(), std::back_inserter(both));
+                    seen = std::move(both);
+                } else {
                     total += qint64(platform::val(cell(op)->text()));
+                }
             }
             if (sum.kind == stats::SumCell::Couples)
-                total = seen.size();
+                total = qint64(seen.size());
             cell(sum.cell)->setText(QString::number(total));
         }
 
