@@ -543,6 +543,8 @@ void Recordset::loadRow() const
                at >= 0 && at < qsizetype(m_page.size()) && m_pos < int(m_rows.size()) && pageFresh()) {
         m_row = m_page[size_t(at)];
     } else {
+        if (!m_page.empty() && !pageFresh())
+            m_page = {}; // stale for every row: its memory goes
         sqlite3* h = m_db->connection(m_epoch);
         if (m_rowStmt && m_rowStmtGeneration != m_db->generation()) {
             sqlite3_finalize(m_rowStmt); // of the connection to the file that was in place before
