@@ -51,7 +51,8 @@ const QStringList& indexStatements()
 {
     // The couple list in name and partner-name order, found as typed; a couple's sheets, exams, follow-ups
     // and a reference list by number; the statistics' periods, read through the cycle date with the columns
-    // they count (no table row read), and by type of AMP with the same columns.
+    // they count (no table row read), and by type of AMP with the same columns; the cycle search by type of
+    // AMP and period, its other criteria, the pregnancy outcome and the couple read from the index alone.
     static const QStringList statements = {
         QStringLiteral("CREATE INDEX CIVILITES_NOM ON CIVILITES (Nom, Prenom)"),
         QStringLiteral("CREATE INDEX CIVILITES_NOMPART ON CIVILITES (NOMPART, PRENOMPART)"),
@@ -59,6 +60,8 @@ const QStringList& indexStatements()
         QStringLiteral("CREATE INDEX FICHE_PERIODE ON FICHE (JCYCLE, GROSSESSE, NUMERO)"),
         QStringLiteral("CREATE INDEX FICHE_TYPE ON FICHE (TYPE, JCYCLE, GROSSESSE, MULTIPLE, DATEPONC, DATETRANS, "
                        "NUMERO)"),
+        QStringLiteral("CREATE INDEX FICHE_CRITERES ON FICHE (TYPE, JCYCLE, ANTAGO, ANA, STIMULINE, DECLENCHO, "
+                       "GROSSESSE, NUMERO)"),
         QStringLiteral("CREATE INDEX EXAMENS_NUMERO ON EXAMENS (NUMERO)"),
         QStringLiteral("CREATE INDEX GROSSESSE_NUMFICH ON GROSSESSE (NUMFICH)"),
         QStringLiteral("CREATE INDEX OPTIONS_NUMEROS ON OPTIONS (NUMEROS)"),

@@ -28,6 +28,13 @@ void reportDbError(const data::DbError& e)
     platform::notice(QStringLiteral("La lecture de la base de données a échoué :\n%1").arg(e.message()));
 }
 
+void showCount(QLabel* label, qint64 count)
+{
+    label->setText(QString::number(count));
+    if (count > 0)
+        label->repaint(); // the grid fills while the run goes on
+}
+
 } // namespace
 
 Form8::Form8() : ui(std::make_unique<Ui::Form8>())
@@ -119,10 +126,17 @@ qint64 Form8::countInto(data::DataControl& control, const QString& sql, QLabel* 
     control.Refresh();
     const auto rs = control.recordset();
     const qint64 count = rs->RecordCount();
-    label->setText(QString::number(count));
-    if (count > 0)
-        label->repaint(); // the grid fills while the run goes on
+    showCount(label, count);
     return count;
+}
+
+QVariantList Form8::countResults(const QString& sql, QLabel* label)
+{
+    Data2.RecordSource = sql;
+    Data2.Refresh();
+    const QVariantList numeros = Data2.recordset()->columnValues(QStringLiteral("numero"));
+    showCount(label, numeros.size());
+    return numeros;
 }
 
 void Form8::CmdRechercher_Click()
@@ -186,22 +200,22 @@ void Form8::CmdRechercher_Click()
         ui->LblPcP->setText(stats::rateText(pregnancies, number(ui->LblTotPon)));
         ui->LblPcT->setText(stats::rateText(pregnancies, number(ui->LblTotTra)));
 
-        countInto(Data2, stats::pregnancyListQuery(d1, d2), ui->LblTotal);
-        REMPLIT_RESULTATS(QStringLiteral("Grossesses"));
+        const QVariantList numeros = countResults(stats::pregnancyListQuery(d1, d2), ui->LblTotal);
+        REMPLIT_RESULTATS(QStringLiteral("Grossesses"), numeros);
     } catch (const data::DbError& e) {
         reportDbError(e);
     }
 }
 
-void Form8::REMPLIT_RESULTATS(const QString& heading)
+void Form8::REMPLIT_RESULTATS(const QString& heading, const QVariantList& numeros)
 {
     RS_STAT = Data2.recordset();
     ui->List1->clear();
-    if (RS_STAT->RecordCount() == 0)
+    if (numeros.isEmpty())
         return; // nothing found: the heading of the last list stays
     QList<qint64> numbers;
     QStringList lines;
-    for (const QVariant& v : RS_STAT->columnValues(QStringLiteral("numero"))) {
+    for (const QVariant& v : numeros) {
         numbers << qint64(v.toDouble());
         lines << QString::number(numbers.last());
     }
@@ -249,8 +263,9 @@ void Form8::Command2_Click()
     if (!readPeriod(d1, d2))
         return;
     try {
-        countInto(Data2, stats::searchQuery(d1, d2, criteria, ui->Check1->isChecked()), ui->Label1);
-        REMPLIT_RESULTATS(QStringLiteral("Couples correspondants"));
+        const QVariantList numeros = countResults(stats::searchQuery(d1, d2, criteria, ui->Check1->isChecked()),
+                                                  ui->Label1);
+        REMPLIT_RESULTATS(QStringLiteral("Couples correspondants"), numeros);
     } catch (const data::DbError& e) {
         reportDbError(e);
     }

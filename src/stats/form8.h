@@ -4,6 +4,7 @@
 #include "platform/forms.h"
 
 #include <QString>
+#include <QVariantList>
 #include <memory>
 
 class QLabel;
@@ -33,8 +34,12 @@ public:
 private:
     // Runs a query on a data control and writes its row count into the label; returns the count.
     qint64 countInto(data::DataControl& control, const QString& sql, QLabel* label);
-    // Fills List1 with the couple number of each row of Data2 and List2 with the couple's names.
-    void REMPLIT_RESULTATS(const QString& heading);
+    // Runs a result query on Data2 and writes its row count into the label; returns the couple number of each
+    // row, read in the one pass that counts them.
+    QVariantList countResults(const QString& sql, QLabel* label);
+    // Fills List1 with the couple numbers of the rows of Data2 (as countResults read them) and List2 with the
+    // couples' names.
+    void REMPLIT_RESULTATS(const QString& heading, const QVariantList& numeros);
     // Both date boxes as day numbers; false (after telling the user) when one is not a date.
     bool readPeriod(qint64& d1, qint64& d2);
     QLabel* cell(const char* name) const;

@@ -362,6 +362,54 @@ private slots:
         QVERIFY(!w<QCheckBox>(f, "Check1")->isChecked());
     }
 
+    void patternsListTheCyclesInTableOrder()
+    {
+        // Cycles stored out of the order of type, date and products, with case and accents of their own; the
+        // fixture's cycles have no products, so no search below meets them.
+        RawDb raw(env->dbPath());
+        QVERIFY(raw.exec(
+            "INSERT INTO FICHE (NUMERO, JCYCLE, TYPE, ANTAGO, ANA, STIMULINE, DECLENCHO, GROSSESSE) VALUES "
+            "(4, 38500, 'FIV D', 'Cetrotide', 'Décapeptyl 3', 'Gonal-f', 'Ovitrelle', 'Néant'),"
+            "(2, 36600, 'FIV', 'cetrotide', 'Decapeptyl 0,1', 'gonal-F', 'ovitrelle', 'Biologique'),"
+            "(7, 38400, 'ICSI', 'Cetrotide', 'Décapeptyl 3', 'Gonal-f', 'Ovitrelle', 'Biologique'),"
+            "(1, 39000, 'FIV', 'Orgalutran', 'Décapeptyl 3', 'Gonal-f', 'Ovitrelle', 'Biologique'),"
+            "(5, 38450, 'fiv', 'Cetrotide', 'Enantone', 'Gonal-f', 'Ovitrelle', 'Biologique'),"
+            "(8, 38360, 'FIV', 'Cetrotide', 'Décapeptyl 3', 'Puregon', 'Ovitrelle', 'Biologique'),"
+            "(6, 37000, 'FIV', 'Cetrotide', 'DÉCAPEPTYL 3', 'Gonal-f', 'Gonadotrophine chorionique 5000', "
+            "'Enfant vivant'),"
+            "(2, 38700, 'FIV', 'Cetrotide', 'Décapeptyl 3', 'Gonal-f', 'Ovitrelle d''emblée', '')"));
+        const struct {
+            stats::Criteria criteria;
+            bool pregnancies;
+            const char *from, *to, *numbers;
+        } cases[] = {
+            {{"FIV*", "Cetro*", "D?capeptyl*", "*f", ""}, false, "01/01/2000", "31/12/2009", "4 2 6 2"},
+            {{"FIV*", "Cetro*", "D?capeptyl*", "*f", ""}, false, "01/01/2005", "31/12/2005", "4 2"},
+            {{"FIV*", "Cetro*", "D?capeptyl*", "*f", ""}, true, "01/01/2000", "31/12/2009", "2 6"},
+            {{"FIV*", "Cetro*", "D?capeptyl*", "*f", "Ovi*"}, false, "01/01/2000", "31/12/2009", "4 2 2"},
+            {{"fiv", "", "", "", "*chorionique*"}, false, "01/01/2000", "31/12/2009", "6"},
+            {{"", "", "", "[g-p]*", ""}, true, "01/01/2005", "31/12/2006", "7 1 5 8"},
+        };
+        Form8* f = open();
+        const char* const combos[] = {"CmbType", "CmbAntago", "CmbAna", "CmbStimuline", "CmbDeclencho"};
+        for (const auto& c : cases) {
+            for (int i = 0; i < stats::kCriteria; ++i)
+                w<QComboBox>(f, combos[i])->setEditText(c.criteria[size_t(i)]);
+            w<QCheckBox>(f, "Check1")->setChecked(c.pregnancies);
+            w<QLineEdit>(f, "TxtDate1")->setText(c.from);
+            w<QLineEdit>(f, "TxtDate2")->setText(c.to);
+            QTest::mouseClick(w<QPushButton>(f, "Command2"), Qt::LeftButton);
+            const QStringList numbers = QString(c.numbers).split(' ');
+            QCOMPARE(items(w<QListWidget>(f, "List1")), numbers);
+            QCOMPARE(w<QLabel>(f, "Label1")->text(), QString::number(numbers.size()));
+            QStringList names;
+            for (const QString& n : numbers)
+                names << QStringLiteral("NOM%1   Prénom%1").arg(n);
+            QCOMPARE(items(w<QListWidget>(f, "List2")), names);
+        }
+        QVERIFY(env->messages.boxes.isEmpty());
+    }
+
     void everyFillPattern()
     {
         // The conditions of each fill pattern the table lists (T type, G antagonist, A analogue,
