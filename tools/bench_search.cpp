@@ -39,26 +39,6 @@ public:
     int shown = 0;
 };
 
-// Surnames as a centre holds them: syllables, some with an apostrophe or a hyphen, a few accents.
-QString surname(QRandomGenerator& rng)
-{
-    static const char* const syllables[] = {"MAR", "TIN", "DU", "PONT", "LE", "ROY", "BER", "NARD", "PE", "TIT",
-                                            "GAR", "NIER", "MO", "REAU", "LA", "FON", "TAI", "NE", "RI", "CHARD",
-                                            "BO", "NET", "CA", "RON", "GI", "RAUD", "FAU", "RE", "ROUS", "SEL"};
-    QString s;
-    const int n = 2 + int(rng.bounded(2));
-    for (int i = 0; i < n; ++i)
-        s += QLatin1String(syllables[rng.bounded(int(std::size(syllables)))]);
-    const int kind = int(rng.bounded(100));
-    if (kind < 3)
-        s = QStringLiteral("D'") + s;
-    else if (kind < 6)
-        s += QLatin1Char('-') + QLatin1String(syllables[rng.bounded(int(std::size(syllables)))]);
-    else if (kind < 9)
-        s.replace(QLatin1Char('E'), QStringLiteral("É"));
-    return s;
-}
-
 void build(const QString& path, int couples)
 {
     if (const QString failure = data::createDatabase(path); !failure.isEmpty())
@@ -78,9 +58,9 @@ void build(const QString& path, int couples)
     for (int i = 0; i < couples; ++i) {
         rows << QStringLiteral("('%1','Prénom%2','%3','Prénom%4','%5/%6/%7','PAU','2 75 03 64 445 %8',"
                                "'%9 rue des Pyrénées','64000','05 59 00 00 00')")
-                    .arg(data::sqlQuote(surname(rng)))
+                    .arg(data::sqlQuote(bench::surname(rng)))
                     .arg(i)
-                    .arg(data::sqlQuote(surname(rng)))
+                    .arg(data::sqlQuote(bench::surname(rng)))
                     .arg(i)
                     .arg(1 + rng.bounded(28))
                     .arg(1 + rng.bounded(12))

@@ -2,8 +2,10 @@
 
 #include "app/form0.h"
 #include "data/globals.h"
+#include "data/longwork.h"
 #include "office/spreadsheet.h"
 #include "platform/forms.h"
+#include "platform/progresswindow.h"
 
 #include <QApplication>
 
@@ -20,6 +22,9 @@ int runProgram()
     platform::forms().onQuit = [] {
         QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     };
+    // A file of an earlier version gets its indexes at its opening, which takes a while on a large file.
+    static platform::ProgressWindowWork indexing;
+    data::setLongWork(&indexing);
     platform::forms().show<Form0>();
     const int rc = QApplication::exec();
     tearDown();
@@ -37,6 +42,7 @@ void tearDown()
     data::BASE_GROSS.reset();
     data::GROSS_EXISTE = false;
     office::setSpreadsheet(nullptr);
+    data::setLongWork(nullptr);
 }
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "data/database.h"
 
 #include "data/jetsql.h"
+#include "data/longwork.h"
 #include "data/schema.h"
 #include "data/sqltext.h"
 #include "data/statement.h"
@@ -129,13 +130,7 @@ void Database::connect()
             if (!tables.contains(QLatin1String(t)))
                 throw DbError(DbError::NotADatabase, QStringLiteral("La table %1 manque dans %2")
                                                          .arg(QLatin1String(t), QDir::toNativeSeparators(m_path)));
-        int version = 0;
-        {
-            Stmt st(*this, QStringLiteral("PRAGMA user_version"));
-            st.step();
-            version = st.column(0).toInt();
-        }
-        prepareIndexes(version, indexes);
+        prepareIndexes(value(QStringLiteral("PRAGMA user_version")).toInt(), indexes);
     } catch (const DbError&) {
         Close();
         m_closed = false;
@@ -264,13 +259,9 @@ void Database::prepareIndexes(int fileVersion, const QStringList& indexes)
     // first: an index never disagrees with the comparison that searches it.
     if (m_readOnly) {
         // Nothing can be rebuilt: indexes of a file of version 0 keep the order they were built with.
-        bool legacy = false;
-        if (fileVersion == 0) {
-            Stmt st(*this, QStringLiteral("SELECT count(*) FROM sqlite_master AS m, pragma_index_xinfo(m.name) AS x "
-                                          "WHERE m.type = 'index' AND x.coll = 'JET'"));
-            st.step();
-            legacy = st.column(0).toInt() > 0;
-        }
+        const bool legacy = fileVersion == 0
+            && value(QStringLiteral("SELECT count(*) FROM sqlite_master AS m, pragma_index_xinfo(m.name) AS x "
+                                    "WHERE m.type = 'index' AND x.coll = 'JET'")).toInt() > 0;
         if (!installJetFunctions(m_db, legacy ? 0 : kJetCollationVersion))
             throw engineError(sqlite3_errcode(m_db));
         m_indexed = missingIndexes(indexes).isEmpty();
@@ -281,43 +272,191 @@ void Database::prepareIndexes(int fileVersion, const QStringList& indexes)
     m_indexed = missingIndexes(indexes).isEmpty();
     if (fileVersion == kJetCollationVersion && m_indexed)
         return;
-    // Once per file; the other workstations wait for it (a large file takes a few seconds).
-    sqlite3_busy_timeout(m_db, std::max(g_lockWait, 60000));
-    try {
-        exec(QStringLiteral("BEGIN IMMEDIATE"));
-        bool reorder = false;
-        {
-            Stmt st(*this, QStringLiteral("PRAGMA user_version"));
-            st.step();
-            reorder = st.column(0).toInt() != kJetCollationVersion;
-        }
-        if (reorder)
-            exec(QStringLiteral("REINDEX JET"));
-        QStringList now;
-        {
-            Stmt st(*this, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'"));
-            while (st.step())
-                now << st.column(0).toString().toUpper();
-        }
-        for (const QString& s : missingIndexes(now))
-            exec(s);
-        m_indexed = true;
-        if (reorder)
-            exec(QStringLiteral("PRAGMA user_version=%1").arg(kJetCollationVersion));
-        exec(QStringLiteral("COMMIT"));
-    } catch (const DbError&) {
+    // Once per file, and long on a large one: the runner keeps the user informed, and may run the build on
+    // another thread, so the build has a connection of its own.
+    std::exception_ptr failure;
+    runLongWork(QStringLiteral("Préparation de la base de données %1 pour cette version du programme : ses index de "
+                               "recherche sont construits, une fois pour toutes. Veuillez patienter.")
+                    .arg(QDir::toNativeSeparators(m_path)),
+                [&failure, path = m_path, lockWait = std::max(g_lockWait, 60000)](Progress& progress) {
+                    failure = buildIndexes(path, lockWait, progress);
+                });
+    if (failure) {
         m_indexed = false;
         try {
-            Rollback();
+            std::rethrow_exception(failure);
         } catch (const DbError&) {
+            // Missing indexes only slow the work down; indexes in another order must not be used.
+            if (fileVersion != kJetCollationVersion)
+                throw;
         }
-        sqlite3_busy_timeout(m_db, g_lockWait);
-        // Missing indexes only slow the work down; indexes in another order must not be used.
-        if (fileVersion != kJetCollationVersion)
-            throw;
         return;
     }
-    sqlite3_busy_timeout(m_db, g_lockWait);
+    // Read through this connection, which so takes in the schema the other one changed before any plan.
+    m_indexed = missingIndexes(indexNames()).isEmpty();
+}
+
+std::exception_ptr Database::buildIndexes(const QString& path, int lockWait, Progress& progress) noexcept
+{
+    try {
+        Database db; // opening: the file is not watched, only this thread uses it
+        db.m_path = path;
+        // With the engine's default cache, which is small: the sorter sorts the keys in chunks of its size, which
+        // the processor's cache holds (a third less time on a large file than one sort in a large cache), and the
+        // progress sees each chunk go.
+        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db.m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                                       nullptr);
+        if (rc != SQLITE_OK)
+            throw db.engineError(rc);
+        sqlite3_extended_result_codes(db.m_db, 1);
+        // The other workstations wait for the build; this one waits as long for theirs.
+        sqlite3_busy_timeout(db.m_db, lockWait);
+        if (!installJetFunctions(db.m_db))
+            throw db.engineError(sqlite3_errcode(db.m_db));
+        db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        try {
+            db.rebuildIndexes(progress);
+            db.exec(QStringLiteral("COMMIT"));
+        } catch (...) {
+            db.rollbackQuietly();
+            throw;
+        }
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
+}
+
+namespace {
+
+// What a table holds, for the user who waits for its indexes.
+QString tableWords(const QString& table)
+{
+    static const std::pair<const char*, const char*> words[] = {
+        {"CIVILITES", "dossiers des couples"}, {"FICHE", "fiches de stimulation"}, {"EXAMENS", "examens"},
+        {"GROSSESSE", "suivis de grossesse"},  {"OPTIONS", "listes de référence"},
+    };
+    for (const auto& [name, text] : words)
+        if (table.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return QString::fromUtf8(text);
+    return table;
+}
+
+// While it lives, tells how far the statement under way has gone: the engine calls it every kTick steps of its
+// program.
+class StepProgress {
+public:
+    // from, share: where the statement starts in the whole work, and its part; steps: what it is expected to run.
+    StepProgress(sqlite3* db, Progress& progress, const QString& step, double from, double share, qint64 steps)
+        : m_db(db), m_progress(progress), m_step(step), m_from(from), m_share(share), m_steps(steps)
+    {
+        m_progress.report(m_step, m_from);
+        sqlite3_progress_handler(m_db, kTick, &StepProgress::tick, this);
+    }
+    ~StepProgress() { sqlite3_progress_handler(m_db, 0, nullptr, nullptr); }
+    StepProgress(const StepProgress&) = delete;
+    StepProgress& operator=(const StepProgress&) = delete;
+
+private:
+    static constexpr int kTick = 4096;
+
+    static int tick(void* self) noexcept
+    {
+        auto& p = *static_cast<StepProgress*>(self);
+        const double done = std::min(1.0, double(++p.m_ticks) * kTick / double(p.m_steps));
+        const int perMille = int((p.m_from + p.m_share * done) * 1000);
+        if (perMille != p.m_told) {
+            p.m_told = perMille;
+            try {
+                p.m_progress.report(p.m_step, perMille / 1000.0);
+            } catch (...) { // nothing may cross the engine's frames
+            }
+        }
+        return 0;
+    }
+
+    sqlite3* m_db;
+    Progress& m_progress;
+    const QString& m_step;
+    double m_from, m_share;
+    qint64 m_steps;
+    qint64 m_ticks = 0;
+    int m_told = -1; // per mille
+};
+
+} // namespace
+
+void Database::rebuildIndexes(Progress& progress)
+{
+    struct Build {
+        QString sql, table;
+        bool reorder;
+        double steps = 1;
+    };
+    const bool reorder = value(QStringLiteral("PRAGMA user_version")).toInt() != kJetCollationVersion;
+    std::vector<Build> builds;
+    if (reorder) {
+        // REINDEX JET, an index at a time so that the user sees it go.
+        Stmt jet(*this, QStringLiteral("SELECT DISTINCT m.name, m.tbl_name FROM sqlite_master AS m, "
+                                       "pragma_index_xinfo(m.name) AS x WHERE m.type = 'index' "
+                                       "AND x.coll = 'JET' COLLATE NOCASE ORDER BY m.name"));
+        while (jet.step())
+            builds.push_back({QStringLiteral("REINDEX main.") + sqltext::quoted(jet.column(0).toString()),
+                              jet.column(1).toString(), true});
+    }
+    for (const QString& s : missingIndexes(indexNames()))
+        builds.push_back({s, s.section(QLatin1Char(' '), 4, 4), false});
+    double total = 0;
+    for (Build& b : builds)
+        total += b.steps = double(buildSteps(b.sql, b.table));
+    double from = 0;
+    for (size_t i = 0; i < builds.size(); ++i) {
+        const Build& b = builds[i];
+        const QString step = (b.reorder ? QStringLiteral("Reclassement de l'index %1 sur %2 (%3)")
+                                        : QStringLiteral("Création de l'index %1 sur %2 (%3)"))
+                                 .arg(i + 1)
+                                 .arg(builds.size())
+                                 .arg(tableWords(b.table));
+        {
+            const StepProgress told(m_db, progress, step, from / total, b.steps / total, qint64(b.steps));
+            exec(b.sql);
+        }
+        from += b.steps;
+    }
+    progress.report(QStringLiteral("Enregistrement des index dans la base de données"), 1.0);
+    if (reorder)
+        exec(QStringLiteral("PRAGMA user_version=%1").arg(kJetCollationVersion));
+}
+
+qint64 Database::buildSteps(const QString& sql, const QString& table)
+{
+    // The rows, as the table's counter counts them (no scan).
+    const qint64 rows = value(QStringLiteral("SELECT max(rowid) FROM main.") + sqltext::quoted(table)).toLongLong();
+    // Per row, the lengths of the program's loops: the table read, then the sorted keys written.
+    qint64 perRow = 0;
+    Stmt st(*this, QStringLiteral("EXPLAIN ") + sql);
+    while (st.step()) {
+        const QString op = st.column(1).toString();
+        const qint64 at = st.column(0).toLongLong(), to = st.column(3).toLongLong();
+        if ((op == QLatin1String("Next") || op == QLatin1String("SorterNext")) && to <= at)
+            perRow += at - to + 1;
+    }
+    return std::max<qint64>(1, rows) * std::max<qint64>(1, perRow);
+}
+
+QVariant Database::value(const QString& sql)
+{
+    Stmt st(*this, sql);
+    return st.step() ? st.column(0) : QVariant();
+}
+
+QStringList Database::indexNames()
+{
+    QStringList names;
+    Stmt st(*this, QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'"));
+    while (st.step())
+        names << st.column(0).toString().toUpper();
+    return names;
 }
 
 bool Database::covered(const QString& sql)

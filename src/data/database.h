@@ -5,6 +5,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariant>
+#include <exception>
 #include <memory>
 #include <sys/types.h>
 #include <unordered_map>
@@ -13,6 +15,7 @@ struct sqlite3;
 
 namespace data {
 
+class Progress;
 class Recordset;
 
 // How long a statement waits for another workstation's lock before it fails with DbError::Locked.
@@ -27,7 +30,8 @@ public:
     // Opens an existing database file read-write, or read-only when the file or its folder cannot be written;
     // never creates one. Throws DbError when the file is missing, is not a database, is damaged, stays locked
     // or lacks one of the five tables. The indexes the windows order and search by are created when missing,
-    // and indexes built with another order of the JET collation are rebuilt, before the file is used.
+    // and indexes built with another order of the JET collation are rebuilt, before the file is used: long work
+    // (longwork.h), which the program shows in a progress window.
     static std::shared_ptr<Database> open(const QString& path);
     ~Database();
     Database(const Database&) = delete;
@@ -90,6 +94,15 @@ private:
     QString seekableLike(const QString& column, const QString& table, const QString& pattern);
     const QStringList& leadingIndexColumns(const QString& table);
     void prepareIndexes(int fileVersion, const QStringList& indexes);
+    // The build of prepareIndexes() on a connection of its own, which may be used by another thread; returns
+    // its failure.
+    static std::exception_ptr buildIndexes(const QString& path, int lockWait, Progress& progress) noexcept;
+    void rebuildIndexes(Progress& progress);
+    // The engine steps a build of prepareIndexes() runs, to tell how far it has gone.
+    qint64 buildSteps(const QString& sql, const QString& table);
+    // The first column of the statement's first row; invalid when it has none.
+    QVariant value(const QString& sql);
+    QStringList indexNames();
     // Whether the query reads an index alone, no table row.
     bool covered(const QString& sql);
 

@@ -1,14 +1,19 @@
 // The database file as the users meet it: each failure told in French with its cause, a read-only file said
 // at opening, and the indexes of an existing centre's file made (or rebuilt in the collation's order) at
-// its opening, never disagreeing with the comparisons that search them.
+// its opening, never disagreeing with the comparisons that search them, while a window tells how far it has gone.
 #include "data/database.h"
 #include "data/jetsql.h"
+#include "data/longwork.h"
 #include "data/schema.h"
+#include "platform/progresswindow.h"
 #include "support/rawdb.h"
 #include "support/testenv.h"
 
+#include <QApplication>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
+#include <QSemaphore>
 #include <QTest>
 
 using data::Database;
@@ -45,6 +50,65 @@ void addCouples(Database& db, const QStringList& noms)
 const QStringList kNoms = {"MARTIN", "D'ARC", "DARMON", "DA", "MARTIN-LEFEBVRE", "MARTINEZ", "dupont", "Émile"};
 // The JET order of kNoms.
 const QStringList kOrdered = {"DA", "D'ARC", "DARMON", "dupont", "Émile", "MARTIN", "MARTINEZ", "MARTIN-LEFEBVRE"};
+
+// The progress window of the program around the work, seen as the user sees it: each showing with its title and
+// texts, each hiding; and what the work told, step by step.
+class ObservedWork final : public QObject, public data::LongWork {
+public:
+    ObservedWork() { qApp->installEventFilter(this); }
+    ~ObservedWork() override { data::setLongWork(nullptr); }
+
+    void run(const QString& what, const std::function<void(data::Progress&)>& work) override
+    {
+        m_window.run(what, [&](data::Progress& progress) {
+            // The work goes on once the window shows, however quick it would be.
+            m_shown.tryAcquire(1, 10000);
+            struct Recorder final : data::Progress {
+                data::Progress& to;
+                QStringList steps;
+                QList<double> done;
+                explicit Recorder(data::Progress& p) : to(p) {}
+                void report(const QString& step, double d) override
+                {
+                    if (steps.isEmpty() || steps.last() != step)
+                        steps << step;
+                    done << d;
+                    to.report(step, d);
+                }
+            } recorder(progress);
+            work(recorder);
+            steps = recorder.steps;
+            done = recorder.done;
+        });
+    }
+
+    QStringList shown; // per showing: the title, then the texts
+    int hidden = 0;
+    bool modal = false;
+    QStringList steps;
+    QList<double> done;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        auto* w = qobject_cast<platform::ProgressWindow*>(o);
+        if (w && e->type() == QEvent::Show) {
+            QStringList texts{w->windowTitle()};
+            for (auto* label : w->findChildren<QLabel*>())
+                texts << label->text();
+            shown << texts.join(QLatin1Char('|'));
+            modal = w->windowModality() == Qt::ApplicationModal;
+            m_shown.release();
+        } else if (w && e->type() == QEvent::Hide) {
+            ++hidden;
+        }
+        return false;
+    }
+
+private:
+    platform::ProgressWindowWork m_window{0};
+    QSemaphore m_shown;
+};
 
 } // namespace
 
@@ -213,6 +277,98 @@ private slots:
         const QByteArray before = counter();
         Database::open(env.dbPath());
         QCOMPARE(counter(), before);
+    }
+
+    void buildingIndexesShowsItsProgress_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<bool>("opens");
+        const QString c = QStringLiteral("Création de l'index %1 sur %2 (%3)");
+        const QString save = QStringLiteral("Enregistrement des index dans la base de données");
+        // Each index of the file with its table, in building order; those in the JET order are re-sorted.
+        const QStringList built = {"dossiers des couples", "dossiers des couples", "fiches de stimulation",
+                                   "fiches de stimulation", "fiches de stimulation", "fiches de stimulation",
+                                   "examens", "suivis de grossesse", "listes de référence"};
+        const QStringList sorted = {"dossiers des couples", "dossiers des couples", "fiches de stimulation",
+                                    "fiches de stimulation", "fiches de stimulation"};
+        auto stepsOf = [&](const QString& text, const QStringList& tables) {
+            QStringList out;
+            for (int i = 0; i < tables.size(); ++i)
+                out << text.arg(i + 1).arg(tables.size()).arg(tables[i]);
+            return out << save;
+        };
+        QTest::newRow("earlier version, no index") << "earlier" << stepsOf(c, built) << true;
+        QTest::newRow("indexes of order 1")
+            << "order 1" << stepsOf(QStringLiteral("Reclassement de l'index %1 sur %2 (%3)"), sorted) << true;
+        QTest::newRow("one index missing") << "missing" << QStringList{c.arg(1).arg(1).arg("examens"), save} << true;
+        QTest::newRow("nothing to build") << "current" << QStringList{} << true;
+        // An index that cannot be made: everything is rolled back. Indexes of another order must not be used,
+        // missing ones only slow the work down.
+        QTest::newRow("failure, earlier version") << "earlier, failing" << QStringList{} << false;
+        QTest::newRow("failure, index missing") << "missing, failing" << QStringList{} << true;
+    }
+    void buildingIndexesShowsItsProgress()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, steps);
+        QFETCH(bool, opens);
+        TestEnv env;
+        addCouples(*Database::open(env.dbPath()), kNoms);
+        {
+            RawDb raw(env.dbPath());
+            if (file.startsWith(QLatin1String("earlier")))
+                raw.makeEarlierVersion();
+            if (file == QLatin1String("order 1"))
+                QVERIFY(raw.exec(QStringLiteral("PRAGMA user_version=1")));
+            if (file.startsWith(QLatin1String("missing")))
+                QVERIFY(raw.exec(QStringLiteral("DROP INDEX EXAMENS_NUMERO")));
+            if (file.endsWith(QLatin1String("failing")))
+                QVERIFY(raw.exec(QStringLiteral("CREATE TABLE EXAMENS_NUMERO (x)")));
+        }
+        const QString before = RawDb(env.dbPath()).text("SELECT group_concat(name) FROM sqlite_master "
+                                                        "WHERE type = 'index'");
+        ObservedWork observed;
+        data::setLongWork(&observed);
+        std::shared_ptr<Database> db;
+        try {
+            db = Database::open(env.dbPath());
+        } catch (const DbError& e) {
+            QVERIFY2(!opens, qPrintable(e.message()));
+        }
+        QCOMPARE(bool(db), opens);
+        if (file == QLatin1String("current")) {
+            QVERIFY(observed.shown.isEmpty());
+            QVERIFY(db->indexed());
+            return;
+        }
+        QCOMPARE(observed.shown.size(), 1);
+        QCOMPARE(observed.shown[0],
+                 QStringLiteral("FOLIVEX|Préparation de la base de données %1 pour cette version du programme : ses "
+                                "index de recherche sont construits, une fois pour toutes. Veuillez patienter.|")
+                     .arg(env.dbPath()));
+        QVERIFY(observed.modal);
+        QCOMPARE(observed.hidden, 1);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            QVERIFY(!qobject_cast<platform::ProgressWindow*>(w));
+        RawDb raw(env.dbPath());
+        if (file.endsWith(QLatin1String("failing"))) {
+            QCOMPARE(raw.text("SELECT group_concat(name) FROM sqlite_master WHERE type = 'index'"), before);
+            QCOMPARE(raw.text("PRAGMA user_version"),
+                     QString::number(file.startsWith("earlier") ? 0 : data::kJetCollationVersion));
+            if (db)
+                QVERIFY(!db->indexed());
+            return;
+        }
+        QCOMPARE(observed.steps, steps);
+        QVERIFY(std::is_sorted(observed.done.begin(), observed.done.end()));
+        QCOMPARE(observed.done.last(), 1.0);
+        QVERIFY(db->indexed());
+        QCOMPARE(raw.text("PRAGMA user_version"), QString::number(data::kJetCollationVersion));
+        QCOMPARE(raw.text("PRAGMA integrity_check"), QString("ok"));
+        // The database's own connection searches through the indexes built on the other one.
+        QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM")), kOrdered);
+        QVERIFY(db->OpenRecordset(QStringLiteral("SELECT*FROM EXAMENS WHERE NUMERO=1"))->isEOF());
     }
 
     void aFileReplacedIsOpenedAnew()

@@ -1,0 +1,118 @@
+#include "platform/progresswindow.h"
+
+#include "platform/messages.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <QLabel>
+#include <QProgressBar>
+#include <QScreen>
+#include <QThread>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace platform {
+
+ProgressWindow::ProgressWindow(const QString& what)
+    : QWidget(nullptr, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
+{
+    setObjectName(QStringLiteral("ProgressWindow"));
+    setWindowTitle(appTitle());
+    setWindowModality(Qt::ApplicationModal);
+    auto* text = new QLabel(what, this);
+    text->setWordWrap(true);
+    m_step = new QLabel(this);
+    m_bar = new QProgressBar(this);
+    m_step->setWordWrap(true);
+    m_bar->setRange(0, 1000);
+    m_bar->setFormat(QStringLiteral("%p\u00a0%"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(text);
+    layout->addWidget(m_step);
+    layout->addWidget(m_bar);
+    setFixedWidth(480);
+}
+
+void ProgressWindow::tell(const QString& step, double done)
+{
+    m_step->setText(step);
+    m_bar->setValue(int(done * 1000));
+}
+
+void ProgressWindow::closeEvent(QCloseEvent* event) { event->ignore(); }
+
+namespace {
+
+// What the worker tells, read by the user-interface thread.
+class SharedProgress final : public data::Progress {
+public:
+    void report(const QString& step, double done) override
+    {
+        const std::lock_guard lock(m_mutex);
+        m_step = step;
+        m_done = done;
+    }
+    void tell(ProgressWindow& window) const
+    {
+        std::unique_lock lock(m_mutex);
+        const QString step = m_step;
+        const double done = m_done;
+        lock.unlock();
+        window.tell(step, done);
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    QString m_step;
+    double m_done = 0;
+};
+
+} // namespace
+
+void ProgressWindowWork::run(const QString& what, const std::function<void(data::Progress&)>& work)
+{
+    SharedProgress progress;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || QThread::currentThread() != qApp->thread()) {
+        work(progress); // no window can be shown from here
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ProgressWindow window(what);
+    QTimer refresh;
+    refresh.setInterval(100);
+    QObject::connect(&refresh, &QTimer::timeout, &window, [&] { progress.tell(window); });
+    QEventLoop loop;
+    std::atomic<bool> ended = false;
+    {
+        // Joined however the loops end (the program asked to quit meanwhile): the work holds its caller's data.
+        const std::jthread worker([&] {
+            work(progress);
+            ended = true;
+            QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+        });
+        // Quick work shows nothing. Meanwhile the program's windows paint, and what the user types waits.
+        if (m_showAfter > 0) {
+            QTimer::singleShot(m_showAfter, &loop, &QEventLoop::quit);
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        }
+        if (!ended) {
+            progress.tell(window);
+            window.adjustSize();
+            window.setFixedSize(window.size());
+            if (const QScreen* screen = QApplication::activeWindow() ? QApplication::activeWindow()->screen()
+                                                                     : QGuiApplication::primaryScreen())
+                window.move(screen->availableGeometry().center() - window.rect().center());
+            window.show();
+            refresh.start();
+            loop.exec();
+            window.hide();
+        }
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+} // namespace platform

@@ -1,0 +1,39 @@
+#pragma once
+// The database layer's long work (the indexes built at a file's opening) run on a worker thread while an
+// application-modal window says what is being done and how far it has gone: the user-interface thread keeps
+// painting the program's windows, and no other command runs meanwhile.
+#include "data/longwork.h"
+
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+
+namespace platform {
+
+// The work, the step under way and a bar. The user cannot close it: the work ends it.
+class ProgressWindow final : public QWidget {
+    Q_OBJECT
+public:
+    explicit ProgressWindow(const QString& what);
+    void tell(const QString& step, double done);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QLabel* m_step;
+    QProgressBar* m_bar;
+};
+
+class ProgressWindowWork final : public data::LongWork {
+public:
+    // showAfter: how long the work runs before the window shows, so that quick work shows nothing.
+    explicit ProgressWindowWork(int showAfterMs = 200) : m_showAfter(showAfterMs) {}
+    void run(const QString& what, const std::function<void(data::Progress&)>& work) override;
+
+private:
+    int m_showAfter;
+};
+
+} // namespace platform
