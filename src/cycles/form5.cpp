@@ -447,7 +447,19 @@ report::Page Form5::IMPRIME() const
     return report::compose(s);
 }
 
-void Form5::CmdCRO_Click() { report::print(report::PrinterChoice::Default, this, [this] { return IMPRIME(); }); }
+// Without a printer the report is offered as a PDF in the workbook folder, beside the couple's workbooks.
+QString Form5::reportPdfPath() const
+{
+    return cycles::workbookPath(report::pdfFileName(ui->LblNom->text(), ui->lblprenom->text(), platform::today()));
+}
+
+void Form5::CmdCRO_Click()
+{
+    report::print(report::PrinterChoice::Default, this, [this] { return IMPRIME(); }, reportPdfPath());
+}
 
 // The printer is chosen before the page is composed, so Cancel leaves nothing behind.
-void Form5::Cro_Click() { report::print(report::PrinterChoice::Dialog, this, [this] { return IMPRIME(); }); }
+void Form5::Cro_Click()
+{
+    report::print(report::PrinterChoice::Dialog, this, [this] { return IMPRIME(); }, reportPdfPath());
+}

@@ -53,6 +53,7 @@ protected:
 
 private:
     void loadCouple(int couple);
+    QString reportPdfPath() const;
     void loadReferenceLists();
     void checkExams();
     bool openSheets();

@@ -2,6 +2,11 @@
 
 #include "platform/messages.h"
 
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrintDialog>
@@ -9,6 +14,7 @@
 #include <QPrinterInfo>
 #include <QRegularExpression>
 #include <QTextLayout>
+#include <QUrl>
 #include <memory>
 #include <vector>
 
@@ -204,6 +210,12 @@ bool render(const Page& page, QPrinter& printer)
 
 namespace {
 
+void setUpPage(QPrinter& printer)
+{
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setDocName(QStringLiteral("Compte rendu opératoire"));
+}
+
 class SystemPrinters final : public PrinterService {
 public:
     std::unique_ptr<QPrinter> defaultPrinter() override
@@ -216,8 +228,7 @@ public:
             info = all.first();
         }
         auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
-        printer->setPageSize(QPageSize(QPageSize::A4));
-        printer->setDocName(QStringLiteral("Compte rendu opératoire"));
+        setUpPage(*printer);
         return printer;
     }
     bool choosePrinter(QPrinter& printer, QWidget* parent) override
@@ -225,6 +236,28 @@ public:
         QPrintDialog dialog(&printer, parent);
         return dialog.exec() == QDialog::Accepted;
     }
+    QString choosePdfFile(QWidget* parent, const QString& suggestedPath) override
+    {
+        // Qt's own dialog with its texts set here: a desktop's native chooser would speak the desktop's language.
+        const QFileInfo suggested(suggestedPath);
+        const QString folder = suggested.dir().exists() ? suggested.absolutePath() : QDir::homePath();
+        QFileDialog dialog(parent, QStringLiteral("Enregistrer le compte rendu opératoire en PDF"), folder,
+                           QStringLiteral("Documents PDF (*.pdf)"));
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("pdf"));
+        dialog.setLabelText(QFileDialog::LookIn, QStringLiteral("Enregistrer dans :"));
+        dialog.setLabelText(QFileDialog::FileName, QStringLiteral("Nom du fichier :"));
+        dialog.setLabelText(QFileDialog::FileType, QStringLiteral("Type :"));
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("Enregistrer"));
+        dialog.setLabelText(QFileDialog::Reject, QStringLiteral("Annuler"));
+        dialog.selectFile(suggested.fileName());
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return QString();
+        return dialog.selectedFiles().first();
+    }
+    bool showPdf(const QString& path) override { return QDesktopServices::openUrl(QUrl::fromLocalFile(path)); }
 };
 
 PrinterService* g_service = nullptr;
@@ -239,12 +272,51 @@ PrinterService& printerService()
     return g_service ? *g_service : system;
 }
 
-void print(PrinterChoice choice, QWidget* parent, const std::function<Page()>& composePage)
+QString pdfFileName(const QString& nom, const QString& prenom, const QDate& day)
+{
+    // Reserved on the centre's Windows shares as well as here; control characters come from pasted text.
+    static const QRegularExpression unsafe(QStringLiteral("[\\\\/:*?\"<>|\\x00-\\x1f\\x7f]"));
+    QString name = nom + QLatin1Char(' ') + prenom;
+    name = name.replace(unsafe, QStringLiteral(" ")).simplified();
+    name.truncate(120); // well within a file name's 255 bytes, accents included
+    name = name.trimmed();
+    QString file = QStringLiteral("CRO ");
+    if (!name.isEmpty())
+        file += name + QLatin1Char(' ');
+    return file + day.toString(QStringLiteral("yyyy-MM-dd")) + QStringLiteral(".pdf");
+}
+
+namespace {
+
+void savePdf(PrinterService& service, QWidget* parent, const std::function<Page()>& composePage,
+             const QString& pdfPath)
+{
+    const QString path = service.choosePdfFile(parent, pdfPath);
+    if (path.isEmpty())
+        return;
+    QPrinter pdf(QPrinter::HighResolution);
+    pdf.setOutputFormat(QPrinter::PdfFormat);
+    setUpPage(pdf);
+    pdf.setOutputFileName(path);
+    if (!render(composePage(), pdf)) {
+        QFile::remove(path); // a half-written file would look like a report
+        platform::notice(QStringLiteral("Le compte rendu opératoire n'a pas pu être enregistré dans ") + path +
+                         QLatin1Char('.'));
+        return;
+    }
+    if (!service.showPdf(path))
+        platform::notice(QStringLiteral("Le compte rendu opératoire est enregistré dans ") + path +
+                         QStringLiteral(", mais aucun programme ne peut l'afficher."));
+}
+
+} // namespace
+
+void print(PrinterChoice choice, QWidget* parent, const std::function<Page()>& composePage, const QString& pdfPath)
 {
     PrinterService& service = printerService();
     const std::unique_ptr<QPrinter> printer = service.defaultPrinter();
     if (!printer) {
-        platform::notice(QStringLiteral("Aucune imprimante disponible"));
+        savePdf(service, parent, composePage, pdfPath);
         return;
     }
     if (choice == PrinterChoice::Dialog && !service.choosePrinter(*printer, parent))

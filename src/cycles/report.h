@@ -1,6 +1,7 @@
 #pragma once
 // The printed operative report: the page as a list of lines (composed from the cycle sheet window's texts),
 // the printer service that chooses where it goes, and the renderer that lays it out on a QPrinter.
+#include <QDate>
 #include <QList>
 #include <QString>
 #include <memory>
@@ -46,7 +47,8 @@ enum class PrinterChoice {
     Dialog,  // the printer dialog first
 };
 
-// Where printing goes; tests install one that prints to a PDF file.
+// Where printing goes, and where the report is saved instead when no printer is installed; tests install one
+// that prints to a PDF file and chooses its file without a dialog.
 class PrinterService {
 public:
     virtual ~PrinterService() = default;
@@ -54,13 +56,22 @@ public:
     virtual std::unique_ptr<QPrinter> defaultPrinter() = 0;
     // The printer dialog on that printer: false when the user cancels.
     virtual bool choosePrinter(QPrinter& printer, QWidget* parent) = 0;
+    // The file chooser for a PDF copy, opened on suggestedPath: the file chosen, empty when the user cancels.
+    virtual QString choosePdfFile(QWidget* parent, const QString& suggestedPath) = 0;
+    // Shows a saved PDF in the desktop's viewer: false when nothing could show it.
+    virtual bool showPdf(const QString& path) = 0;
 };
 
 void setPrinterService(PrinterService* service); // nullptr restores the system's
 PrinterService& printerService();
 
-// Chooses the printer, then composes and prints one document. Shows "Aucune imprimante disponible" without a
-// printer and a message when printing fails; Cancel in the dialog prints nothing.
-void print(PrinterChoice choice, QWidget* parent, const std::function<Page()>& composePage);
+// "CRO MARTIN Claire 2005-03-15.pdf": the name offered for a PDF copy, without the characters a file name
+// cannot hold on the disks and shares the centre uses.
+QString pdfFileName(const QString& nom, const QString& prenom, const QDate& day);
+
+// Chooses the printer, then composes and prints one document; Cancel in the dialog prints nothing. Without a
+// printer the document is saved as a PDF file chosen from pdfPath on and shown in the desktop's viewer; Cancel
+// in the chooser saves nothing. A message when printing or saving fails.
+void print(PrinterChoice choice, QWidget* parent, const std::function<Page()>& composePage, const QString& pdfPath);
 
 } // namespace report

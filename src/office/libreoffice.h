@@ -58,6 +58,9 @@ public:
     const LibreOfficeOptions& options() const;
     // Office processes (soffice.bin) of this instance now running: 0 or 1.
     QList<qint64> officeProcessIds() const;
+    // What the office's menus call a command of Calc (".uno:Save"), in the language of its interface; empty when
+    // no office could be started or the command is unknown.
+    QString commandLabel(const QString& command);
 
     // Reads cells of the first sheet of a workbook on disk (loaded hidden and read-only).
     QList<CellContent> readCells(const QString& path, const QStringList& addresses);

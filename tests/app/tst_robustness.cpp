@@ -70,7 +70,8 @@ private:
     QRandomGenerator& m_rng;
 };
 
-// Prints to PDF files in the test's folder, or finds no printer, or has its dialog cancelled.
+// Prints to PDF files in the test's folder, or finds no printer, or has its dialog or its file chooser
+// cancelled, or no viewer.
 class HarmlessPrinters final : public report::PrinterService {
 public:
     HarmlessPrinters(QRandomGenerator& rng, QString file) : m_rng(rng), m_file(std::move(file)) {}
@@ -84,6 +85,8 @@ public:
         return p;
     }
     bool choosePrinter(QPrinter&, QWidget*) override { return m_rng.bounded(2); }
+    QString choosePdfFile(QWidget*, const QString&) override { return m_rng.bounded(2) ? m_file : QString(); }
+    bool showPdf(const QString&) override { return m_rng.bounded(2); }
 
 private:
     QRandomGenerator& m_rng;

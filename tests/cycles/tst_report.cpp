@@ -7,10 +7,16 @@
 
 #include "tst_sheetsupport.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QPrinter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 
 using platform::forms;
 
@@ -41,6 +47,22 @@ public:
         if (dialogAccepts && !chosenFile.isEmpty())
             printer.setOutputFileName(chosenFile);
         return dialogAccepts;
+    }
+
+    // Without a printer: the file the chooser "returns" (empty: Cancel), what it was offered, what was shown.
+    QString pdfChosen;
+    QStringList pdfOffered;
+    QStringList pdfShown;
+    bool viewerAvailable = true;
+    QString choosePdfFile(QWidget*, const QString& suggestedPath) override
+    {
+        pdfOffered << suggestedPath;
+        return pdfChosen;
+    }
+    bool showPdf(const QString& path) override
+    {
+        pdfShown << path;
+        return viewerAvailable;
     }
 };
 
@@ -236,14 +258,119 @@ private slots:
         QVERIFY(pdfText(printers.chosenFile).contains(QStringLiteral("KC25")));
     }
 
+    // Without a printer both commands offer the report as a PDF in the workbook folder, named after the couple
+    // and the day, and show it once saved; Cancel saves and says nothing.
+    void noPrinter_data()
+    {
+        QTest::addColumn<bool>("menu");
+        QTest::newRow("button") << false;
+        QTest::newRow("menu") << true;
+    }
     void noPrinter()
     {
+        QFETCH(bool, menu);
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
         Form5* f = openFullSheet();
         printers.available = false;
-        QTest::mouseClick(f->ui->CmdCRO, Qt::LeftButton);
-        f->ui->Cro->trigger();
-        QCOMPARE(env->messages.texts(), QStringList({"Aucune imprimante disponible", "Aucune imprimante disponible"}));
+        const auto command = [&] {
+            if (menu)
+                f->ui->Cro->trigger();
+            else
+                QTest::mouseClick(f->ui->CmdCRO, Qt::LeftButton);
+        };
+        const QString offered = env->workbookDir() + "/CRO MARTIN Claire 2005-03-15.pdf";
+
+        command(); // Cancel
+        QCOMPARE(printers.pdfOffered, QStringList{offered});
+        QVERIFY(printers.pdfShown.isEmpty());
+        QVERIFY(!QFile::exists(offered));
+
+        printers.pdfChosen = env->path("cro martin.pdf");
+        f->ui->TxtNbrO->setText(QStringLiteral("11")); // typed, not saved
+        command();
+        QCOMPARE(printers.pdfOffered, QStringList({offered, offered}));
+        QCOMPARE(printers.pdfShown, QStringList{printers.pdfChosen});
+        QVERIFY(env->messages.boxes.isEmpty());
         QCOMPARE(printers.dialogs, 0);
+        QCOMPARE(pdfPages(printers.pdfChosen), 1);
+        const QString text = pdfText(printers.pdfChosen);
+        for (const char* wanted : {"Madame MARTIN Claire", "Compte rendu opératoire d'AMP", "Ponction le 20/03/05",
+                                   "Transfert le 22/03/05", "Nombre d'ovocytes recueillis : 11",
+                                   "Rennes le 15/03/2005"})
+            QVERIFY2(text.contains(QString::fromUtf8(wanted)), wanted);
+        QVERIFY(!QFile::exists(printers.defaultFile));
+    }
+
+    void noPrinterSaveFailures()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("pdftotext")).isEmpty())
+            QSKIP("pdftotext (poppler-utils) is not installed");
+        Form5* f = openFullSheet();
+        printers.available = false;
+        printers.pdfChosen = env->path("no/such/dir/cro.pdf");
+        QTest::mouseClick(f->ui->CmdCRO, Qt::LeftButton);
+        QCOMPARE(env->messages.texts(), QStringList{"Le compte rendu opératoire n'a pas pu être enregistré dans " +
+                                                    printers.pdfChosen + "."});
+        QVERIFY(printers.pdfShown.isEmpty());
+
+        env->messages.clear();
+        printers.pdfChosen = env->path("cro.pdf");
+        printers.viewerAvailable = false;
+        QTest::mouseClick(f->ui->CmdCRO, Qt::LeftButton);
+        QCOMPARE(env->messages.texts(), QStringList{"Le compte rendu opératoire est enregistré dans " +
+                                                    printers.pdfChosen + ", mais aucun programme ne peut l'afficher."});
+        QVERIFY(pdfText(printers.pdfChosen).contains(QStringLiteral("Madame MARTIN Claire")));
+    }
+
+    // The offered name holds no character that would make it a path or that a share refuses.
+    void pdfFileName_data()
+    {
+        QTest::addColumn<QString>("nom");
+        QTest::addColumn<QString>("prenom");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plain") << "MARTIN" << "Claire" << "CRO MARTIN Claire 2005-03-15.pdf";
+        QTest::newRow("accents, apostrophe")
+            << "D'ARC-LEFÈVRE" << "Hélène" << "CRO D'ARC-LEFÈVRE Hélène 2005-03-15.pdf";
+        QTest::newRow("reserved") << "DU/PONT\\:*" << "A?\"<B>|" << "CRO DU PONT A B 2005-03-15.pdf";
+        QTest::newRow("control, blanks") << "  MARTIN\tLE\nGOFF " << "" << "CRO MARTIN LE GOFF 2005-03-15.pdf";
+        QTest::newRow("no couple") << "" << "" << "CRO 2005-03-15.pdf";
+    }
+    void pdfFileName()
+    {
+        QFETCH(QString, nom);
+        QFETCH(QString, prenom);
+        QFETCH(QString, expected);
+        QCOMPARE(report::pdfFileName(nom, prenom, QDate(2005, 3, 15)), expected);
+    }
+
+    // The system's chooser: French texts, a PDF filter, the offered folder and name; Cancel returns nothing.
+    void systemPdfChooser()
+    {
+        report::setPrinterService(nullptr);
+        const QString offered = env->workbookDir() + "/CRO MARTIN Claire 2005-03-15.pdf";
+        QString title, folder, name, accept, reject;
+        QStringList filters;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            title = dialog->windowTitle();
+            filters = dialog->nameFilters();
+            folder = dialog->directory().absolutePath();
+            const QStringList selected = dialog->selectedFiles();
+            name = selected.isEmpty() ? QString() : QFileInfo(selected.first()).fileName();
+            accept = dialog->labelText(QFileDialog::Accept);
+            reject = dialog->labelText(QFileDialog::Reject);
+            dialog->reject();
+        });
+        QCOMPARE(report::printerService().choosePdfFile(nullptr, offered), QString());
+        QCOMPARE(title, QStringLiteral("Enregistrer le compte rendu opératoire en PDF"));
+        QCOMPARE(filters, QStringList{"Documents PDF (*.pdf)"});
+        QCOMPARE(folder, QDir(env->workbookDir()).absolutePath());
+        QCOMPARE(name, QStringLiteral("CRO MARTIN Claire 2005-03-15.pdf"));
+        QCOMPARE(accept, QStringLiteral("Enregistrer"));
+        QCOMPARE(reject, QStringLiteral("Annuler"));
     }
 
     void longCommentsWrapAndBreakPages()

@@ -50,6 +50,8 @@ private slots:
     void releaseThenOpenKeepsOneInstance();
     void otherInstancesAreNeverTouched();
     void quitEndsTheInstance();
+    void interfaceIsFrench_data();
+    void interfaceIsFrench();
 
 private:
     QTemporaryDir m_profiles;
@@ -330,6 +332,54 @@ void TstLoOffice::quitEndsTheInstance()
     app = OUVRE_EXCEL(workingCopyPath());
     QCOMPARE(app.openStatus(), OpenStatus::Opened);
     QCOMPARE(m_office->officeProcessIds().size(), 1);
+}
+
+// The program's office speaks French under an English desktop, on a new profile as on one an earlier version
+// made or one switched to another language.
+void TstLoOffice::interfaceIsFrench_data()
+{
+    QTest::addColumn<QByteArray>("profile"); // registrymodifications.xcu before the start; empty: none
+    const QByteArray head = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items "
+                            "xmlns:oor=\"http://openoffice.org/2001/registry\" "
+                            "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+                            "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n";
+    const QByteArray locking = "<item oor:path=\"/org.openoffice.Office.Common/Misc\"><prop oor:name=\"UseLocking\" "
+                               "oor:op=\"fuse\"><value>false</value></prop></item>\n";
+    QTest::newRow("new profile") << QByteArray();
+    QTest::newRow("earlier profile") << head + locking + "</oor:items>\n";
+    QTest::newRow("English profile")
+        << head + locking +
+               "<item oor:path=\"/org.openoffice.Office.Linguistic/General\"><prop oor:name=\"UILocale\" "
+               "oor:op=\"fuse\"><value>en-US</value></prop></item>\n</oor:items>\n";
+}
+
+void TstLoOffice::interfaceIsFrench()
+{
+    QFETCH(QByteArray, profile);
+    const QString dir = m_profiles.path() + "/" + QTest::currentDataTag();
+    if (!profile.isEmpty()) {
+        QVERIFY(QDir().mkpath(dir + "/user"));
+        QFile xcu(dir + "/user/registrymodifications.xcu");
+        QVERIFY(xcu.open(QIODevice::WriteOnly));
+        xcu.write(profile);
+    }
+    struct Desktop { // an English desktop for the office started here
+        QByteArray language = qgetenv("LANGUAGE"), messages = qgetenv("LC_MESSAGES");
+        Desktop() { qputenv("LANGUAGE", "en_US:en"); qputenv("LC_MESSAGES", "en_US.UTF-8"); }
+        ~Desktop() { restore("LANGUAGE", language); restore("LC_MESSAGES", messages); }
+        static void restore(const char* name, const QByteArray& value)
+        {
+            if (value.isEmpty())
+                qunsetenv(name);
+            else
+                qputenv(name, value);
+        }
+    } english;
+    auto office = createLibreOfficeSpreadsheet(headless(dir));
+    m_pipes << office->options().pipeName;
+    QCOMPARE(office->commandLabel(".uno:Save"), QString("~Enregistrer"));
+    QCOMPARE(office->commandLabel(".uno:Quit"), QString("~Quitter"));
+    office->shutdown();
 }
 
 QTEST_MAIN(TstLoOffice)

@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QRegularExpression>
+#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -28,6 +30,7 @@
 #include <com/sun/star/container/XEnumeration.hpp>
 #include <com/sun/star/container/XEnumerationAccess.hpp>
 #include <com/sun/star/container/XIndexAccess.hpp>
+#include <com/sun/star/container/XNameAccess.hpp>
 #include <com/sun/star/frame/Desktop.hpp>
 #include <com/sun/star/frame/XComponentLoader.hpp>
 #include <com/sun/star/frame/XController.hpp>
@@ -35,6 +38,7 @@
 #include <com/sun/star/frame/XFrame.hpp>
 #include <com/sun/star/frame/XModel.hpp>
 #include <com/sun/star/frame/XStorable.hpp>
+#include <com/sun/star/frame/theUICommandDescription.hpp>
 #include <com/sun/star/lang/DisposedException.hpp>
 #include <com/sun/star/lang/Locale.hpp>
 #include <com/sun/star/lang/XComponent.hpp>
@@ -263,31 +267,66 @@ QList<qint64> processesWithPipe(const QString& pipe, bool officeOnly)
     return pids;
 }
 
-// Settings the profile needs before the first start: no lock files (a stale one makes a load return nothing),
-// no tips, no autosave or recovery, no "keep format?" question, and French input conventions.
-const char* const kRegistry = R"(<?xml version="1.0" encoding="UTF-8"?>
-<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="UseLocking" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="ShowTipOfTheDay" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Common/Misc"><prop oor:name="FirstRun" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Common/Save/Document"><prop oor:name="AutoSave" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Common/Save/Document"><prop oor:name="WarnAlienFormat" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Recovery/AutoSave"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Office.Recovery/RecoveryInfo"><prop oor:name="Enabled" oor:op="fuse"><value>false</value></prop></item>
-<item oor:path="/org.openoffice.Setup/L10N"><prop oor:name="ooSetupSystemLocale" oor:op="fuse"><value>fr-FR</value></prop></item>
-<item oor:path="/org.openoffice.Setup/Product"><prop oor:name="ooSetupLastVersion" oor:op="fuse"><value>99.0</value></prop></item>
-</oor:items>
-)";
+struct ProfileSetting {
+    const char* path;
+    const char* name;
+    const char* value;
+};
 
+// Settings the profile needs: no lock files (a stale one makes a load return nothing), no tips, no autosave or
+// recovery, no "keep format?" question, French input conventions, and a French interface and document language
+// whatever the desktop's language. The interface language is the profile's UILocale: the --language start option
+// of LibreOffice 7.4 (Debian 12) only applies while a profile has no UILocale, so a profile switched to another
+// language in the office's options would stay in it. A UILocale whose language pack is missing is dropped by the
+// office, which then follows the desktop.
+constexpr ProfileSetting kProfileSettings[] = {
+    {"/org.openoffice.Office.Common/Misc", "UseLocking", "false"},
+    {"/org.openoffice.Office.Common/Misc", "ShowTipOfTheDay", "false"},
+    {"/org.openoffice.Office.Common/Misc", "FirstRun", "false"},
+    {"/org.openoffice.Office.Common/Save/Document", "AutoSave", "false"},
+    {"/org.openoffice.Office.Common/Save/Document", "WarnAlienFormat", "false"},
+    {"/org.openoffice.Office.Recovery/AutoSave", "Enabled", "false"},
+    {"/org.openoffice.Office.Recovery/RecoveryInfo", "Enabled", "false"},
+    {"/org.openoffice.Setup/L10N", "ooSetupSystemLocale", "fr-FR"},
+    {"/org.openoffice.Office.Linguistic/General", "UILocale", "fr-FR"},
+    {"/org.openoffice.Office.Linguistic/General", "DefaultLocale", "fr-FR"},
+    {"/org.openoffice.Setup/Product", "ooSetupLastVersion", "99.0"},
+};
+
+// Writes the settings into the profile before the office starts, into a new profile or over the values of one
+// that an earlier version of the program made or the user changed; the office's other settings are kept.
 bool prepareProfile(const QString& dir)
 {
     const QString file = dir + QStringLiteral("/user/registrymodifications.xcu");
-    if (QFileInfo::exists(file))
+    QString content;
+    if (QFile in(file); in.open(QIODevice::ReadOnly))
+        content = QString::fromUtf8(in.readAll());
+    const QString original = content;
+    const QString end = QStringLiteral("</oor:items>");
+    if (!content.contains(end))
+        content = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items "
+                                 "xmlns:oor=\"http://openoffice.org/2001/registry\" "
+                                 "xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
+                                 "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n") +
+                  end + QLatin1Char('\n');
+    for (const ProfileSetting& s : kProfileSettings) {
+        const QString path = QString::fromLatin1(s.path), name = QString::fromLatin1(s.name);
+        // The office writes one item a line.
+        const QString earlier = QStringLiteral("<item oor:path=\"%1\"><prop oor:name=\"%2\"[^\n]*</item>\n?")
+                                    .arg(QRegularExpression::escape(path), QRegularExpression::escape(name));
+        content.remove(QRegularExpression(earlier));
+        content.insert(content.lastIndexOf(end),
+                       QStringLiteral("<item oor:path=\"%1\"><prop oor:name=\"%2\" oor:op=\"fuse\"><value>%3</value>"
+                                      "</prop></item>\n")
+                           .arg(path, name, QString::fromLatin1(s.value)));
+    }
+    if (content == original)
         return true;
     if (!QDir().mkpath(dir + QStringLiteral("/user")))
         return false;
-    QFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(kRegistry) > 0;
+    const QByteArray bytes = content.toUtf8();
+    QSaveFile out(file);
+    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
 }
 
 lang::Locale french()
@@ -582,6 +621,27 @@ bool LibreOfficeSpreadsheet::isRunning() { return d->connected() || d->connect()
 QList<qint64> LibreOfficeSpreadsheet::officeProcessIds() const
 {
     return processesWithPipe(d->options.pipeName, true);
+}
+
+QString LibreOfficeSpreadsheet::commandLabel(const QString& command)
+{
+    if (!d->ensureRunning())
+        return {};
+    try {
+        const Reference<container::XNameAccess> modules = frame::theUICommandDescription::get(d->remote);
+        const Reference<container::XNameAccess> calc(
+            modules->getByName(OUString::createFromAscii("com.sun.star.sheet.SpreadsheetDocument")), UNO_QUERY_THROW);
+        uno::Sequence<beans::PropertyValue> properties;
+        if (!(calc->getByName(ou(command)) >>= properties))
+            return {};
+        for (sal_Int32 i = 0; i < properties.getLength(); ++i) {
+            OUString label;
+            if (properties[i].Name == "Label" && (properties[i].Value >>= label))
+                return qs(label);
+        }
+    } catch (const uno::Exception&) {
+    }
+    return {};
 }
 
 Spreadsheet::Opened LibreOfficeSpreadsheet::open(const QString& path)
