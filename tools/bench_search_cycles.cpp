@@ -25,7 +25,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -199,13 +199,16 @@ void resetPeak()
         refs.write("5");
 }
 
+int lines(const QListView* list) { return list->model()->rowCount(); }
+QString first(const QListView* list) { return lines(list) ? list->model()->index(0, 0).data().toString() : "-"; }
+
 // What both result lists show, line by line.
-QByteArray checksum(std::initializer_list<const QListWidget*> lists)
+QByteArray checksum(std::initializer_list<const QListView*> lists)
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const QListWidget* list : lists)
-        for (int i = 0; i < list->count(); ++i)
-            hash.addData(list->item(i)->text().toUtf8() + '\n');
+    for (const QListView* list : lists)
+        for (int i = 0; i < list->model()->rowCount(); ++i)
+            hash.addData(list->model()->index(i, 0).data().toString().toUtf8() + '\n');
     return hash.result().toHex().left(12);
 }
 
@@ -254,8 +257,8 @@ int main(int argc, char** argv)
             form->findChild<QComboBox*>(QLatin1String(c.combo))->setEditText(QString::fromUtf8(c.text));
         form->findChild<QCheckBox*>(QStringLiteral("Check1"))->setChecked(false);
         auto* search = form->findChild<QPushButton*>(QStringLiteral("Command2"));
-        auto* list1 = form->findChild<QListWidget*>(QStringLiteral("List1"));
-        auto* list2 = form->findChild<QListWidget*>(QStringLiteral("List2"));
+        auto* list1 = form->findChild<QListView*>(QStringLiteral("List1"));
+        auto* list2 = form->findChild<QListView*>(QStringLiteral("List2"));
         QCoreApplication::processEvents();
         const double shown = memoryMiB("VmRSS");
 
@@ -273,8 +276,8 @@ int main(int argc, char** argv)
             out << n << " cycles, " << from << "-" << to << ": median " << QString::number(ms[ms.size() / 2], 'f', 1)
                 << " ms (best " << QString::number(ms.first(), 'f', 1) << ", worst " << QString::number(ms.last(), 'f', 1)
                 << "); found " << form->findChild<QLabel*>(QStringLiteral("Label1"))->text() << ", lines "
-                << list1->count() << "/" << list2->count() << ", first " << (list1->count() ? list1->item(0)->text() : "-")
-                << " " << (list2->count() ? list2->item(0)->text() : "-") << ", sha1 "
+                << lines(list1) << "/" << lines(list2) << ", first " << first(list1)
+                << " " << first(list2) << ", sha1 "
                 << checksum({list1, list2}) << "\n";
             out.flush();
         }

@@ -15,6 +15,8 @@ public:
     QString RecordSource;
     void Refresh();
     std::shared_ptr<Recordset> recordset() const { return m_rs; }
+    // Lets go of the rows read (a count grouped by couple holds a value a couple); RecordSource stays.
+    void release() { m_rs.reset(); }
 
 private:
     std::shared_ptr<Database> m_db;

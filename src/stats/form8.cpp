@@ -8,11 +8,12 @@
 #include "platform/messages.h"
 #include "platform/scrollable.h"
 #include "stats/activity.h"
+#include "stats/resultlines.h"
 #include "ui_form8.h"
 
 #include <QComboBox>
 #include <QHash>
-#include <QListWidget>
+#include <QListView>
 #include <QScrollBar>
 #include <QSet>
 #include <QStyle>
@@ -37,7 +38,8 @@ void showCount(QLabel* label, qint64 count)
 
 } // namespace
 
-Form8::Form8() : ui(std::make_unique<Ui::Form8>())
+Form8::Form8()
+    : ui(std::make_unique<Ui::Form8>()), m_numbers(new stats::ResultLines(this)), m_names(new stats::ResultLines(this))
 {
     ui->setupUi(this);
     platform::keepDateWhole(ui->TxtDate1);
@@ -60,14 +62,18 @@ Form8::Form8() : ui(std::make_unique<Ui::Form8>())
     connect(ui->Command2, &QPushButton::clicked, this, platform::guarded(this, &Form8::Command2_Click));
     connect(ui->Command3, &QPushButton::clicked, this, platform::guarded(this, &Form8::Command3_Click));
 
+    ui->List1->setModel(m_numbers);
+    ui->List2->setModel(m_names);
     // Line i of the names stands beside line i of the numbers: the two lists scroll and select as one.
     for (auto [from, to] : {std::pair{ui->List1, ui->List2}, std::pair{ui->List2, ui->List1}}) {
         from->setUniformItemSizes(true);
+        from->setEditTriggers(QAbstractItemView::NoEditTriggers);
         connect(from->verticalScrollBar(), &QScrollBar::valueChanged, to->verticalScrollBar(), &QScrollBar::setValue);
-        connect(from, &QListWidget::currentRowChanged, to, [to](int row) {
-            if (row < to->count())
-                to->setCurrentRow(row);
-        });
+        connect(from->selectionModel(), &QItemSelectionModel::currentRowChanged, to,
+                [to](const QModelIndex& current) {
+                    if (current.isValid() && current.row() < to->model()->rowCount())
+                        to->setCurrentIndex(to->model()->index(current.row(), 0));
+                });
     }
 }
 
@@ -142,8 +148,8 @@ QVariantList Form8::countResults(const QString& sql, QLabel* label)
 void Form8::CmdRechercher_Click()
 {
     ui->Label1->clear();
-    ui->List1->clear();
-    ui->List2->clear();
+    m_numbers->clear();
+    m_names->clear();
     ui->LblPcP->setText(QStringLiteral("-"));
     ui->LblPcT->setText(QStringLiteral("-"));
     qint64 d1 = 0, d2 = 0;
@@ -174,6 +180,7 @@ void Form8::CmdRechercher_Click()
                 numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
             }
         }
+        Data1.release();
         for (const auto& sum : stats::sumCells()) {
             qint64 total = 0;
             std::vector<qint64> seen;
@@ -194,6 +201,7 @@ void Form8::CmdRechercher_Click()
                 total = qint64(seen.size());
             cell(sum.cell)->setText(QString::number(total));
         }
+        couples = {}; // before the lists are read
 
         const auto number = [this](QLabel* l) { return qint64(platform::val(l->text())); };
         const qint64 pregnancies = number(ui->LblFivIcsG);
@@ -210,26 +218,24 @@ void Form8::CmdRechercher_Click()
 void Form8::REMPLIT_RESULTATS(const QString& heading, const QVariantList& numeros)
 {
     RS_STAT = Data2.recordset();
-    ui->List1->clear();
+    m_numbers->clear();
     if (numeros.isEmpty())
         return; // nothing found: the heading of the last list stays
-    QList<qint64> numbers;
-    QStringList lines;
-    for (const QVariant& v : numeros) {
-        numbers << qint64(v.toDouble());
-        lines << QString::number(numbers.last());
-    }
-    ui->List1->addItems(lines);
+    std::vector<qint64> numbers;
+    numbers.reserve(size_t(numeros.size()));
+    for (const QVariant& v : numeros)
+        numbers.push_back(qint64(v.toDouble()));
+    m_numbers->setLines(numbers);
 
     BASE_STAT = data::Database::open(data::CHEMIN_BASE);
-    ui->List2->clear();
+    m_names->clear();
     ui->Label28->setText(heading);
     // The couples of the list looked up together rather than one by one, a few thousand at a time.
     QStringList distinct;
-    QHash<qint64, QString> names;
+    auto names = std::make_shared<QHash<qint64, QString>>();
     for (qint64 n : numbers)
-        if (!names.contains(n)) {
-            names.insert(n, QString());
+        if (!names->contains(n)) {
+            names->insert(n, QString());
             distinct << QString::number(n);
         }
     constexpr qsizetype kSlice = 5000;
@@ -241,13 +247,10 @@ void Form8::REMPLIT_RESULTATS(const QString& heading, const QVariantList& numero
         const QVariantList nom = RS_COUPLE->columnValues(QStringLiteral("Nom"));
         const QVariantList prenom = RS_COUPLE->columnValues(QStringLiteral("Prenom"));
         for (qsizetype i = 0; i < numero.size(); ++i)
-            names[qint64(numero[i].toDouble())] = stats::coupleLine(nom[i].toString(), prenom[i].toString());
+            (*names)[qint64(numero[i].toDouble())] = stats::coupleLine(nom[i].toString(), prenom[i].toString());
     }
     // A cycle whose couple is gone keeps an empty line, so that the two lists stay aligned.
-    lines.clear();
-    for (qint64 n : numbers)
-        lines << names.value(n);
-    ui->List2->addItems(lines);
+    m_names->setLines(std::move(numbers), std::move(names));
 }
 
 void Form8::Command2_Click()
@@ -257,8 +260,8 @@ void Form8::Command2_Click()
                                                  ui->CmbDeclencho};
     for (int i = 0; i < stats::kCriteria; ++i)
         criteria[size_t(i)] = combos[i]->currentText();
-    ui->List1->clear();
-    ui->List2->clear();
+    m_numbers->clear();
+    m_names->clear();
     qint64 d1 = 0, d2 = 0;
     if (!readPeriod(d1, d2))
         return;
@@ -279,6 +282,6 @@ void Form8::Command3_Click()
     }
     ui->Check1->setChecked(false);
     ui->Label1->clear();
-    ui->List2->clear();
+    m_names->clear();
     ui->Label28->clear();
 }

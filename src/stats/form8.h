@@ -2,6 +2,7 @@
 // The statistics window: activity counts of a period of cycle dates, and the multi-criteria cycle search.
 #include "data/database.h"
 #include "platform/forms.h"
+#include "stats/resultlines.h"
 
 #include <QString>
 #include <QVariantList>
@@ -48,4 +49,6 @@ private:
     std::shared_ptr<data::Recordset> RS_STAT;
     std::shared_ptr<data::Recordset> RS_COUPLE;
     QString SQL_STAT;
+    stats::ResultLines* m_numbers; // List1's lines
+    stats::ResultLines* m_names;   // List2's
 };

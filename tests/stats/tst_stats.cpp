@@ -14,7 +14,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QScrollBar>
 #include <QPushButton>
 #include <QProcess>
@@ -100,11 +100,11 @@ template <class T> T* w(QObject* form, const char* name)
     return control;
 }
 
-QStringList items(const QListWidget* list)
+QStringList items(const QListView* list)
 {
     QStringList out;
-    for (int i = 0; i < list->count(); ++i)
-        out << list->item(i)->text();
+    for (int i = 0; i < list->model()->rowCount(); ++i)
+        out << list->model()->index(i, 0).data().toString();
     return out;
 }
 
@@ -229,8 +229,8 @@ private slots:
         // The pregnancy list: one line per cycle in table order; couple 99 has no dossier and an empty line.
         QCOMPARE(w<QLabel>(f, "LblTotal")->text(), QString("17"));
         QCOMPARE(w<QLabel>(f, "Label28")->text(), QString("Grossesses"));
-        QCOMPARE(items(w<QListWidget>(f, "List1")), QString("1 1 2 3 3 4 5 5 6 7 99 8 8 5 2 2 3").split(' '));
-        const QStringList names = items(w<QListWidget>(f, "List2"));
+        QCOMPARE(items(w<QListView>(f, "List1")), QString("1 1 2 3 3 4 5 5 6 7 99 8 8 5 2 2 3").split(' '));
+        const QStringList names = items(w<QListView>(f, "List2"));
         QCOMPARE(names.size(), 17);
         QCOMPARE(names[0], QString("NOM1   Prénom1"));
         QCOMPARE(names[3], QString("NOM3   ")); // no first name
@@ -244,12 +244,12 @@ private slots:
     {
         Form8* f = open();
         QTest::mouseClick(w<QPushButton>(f, "CmdRechercher"), Qt::LeftButton);
-        auto* numbers = w<QListWidget>(f, "List1");
-        auto* names = w<QListWidget>(f, "List2");
-        for (QListWidget* list : {numbers, names})
+        auto* numbers = w<QListView>(f, "List1");
+        auto* names = w<QListView>(f, "List2");
+        for (QListView* list : {numbers, names})
             list->setFixedHeight(4 * list->sizeHintForRow(0)); // fewer lines than results, as on a small screen
         QApplication::processEvents();
-        auto topRow = [](QListWidget* list) { return list->indexAt(QPoint(2, 2)).row(); };
+        auto topRow = [](QListView* list) { return list->indexAt(QPoint(2, 2)).row(); };
         for (auto [scrolled, other] : {std::pair{names, numbers}, std::pair{numbers, names}}) {
             scrolled->verticalScrollBar()->setValue(scrolled->verticalScrollBar()->maximum());
             QVERIFY(topRow(scrolled) > 0);
@@ -257,10 +257,10 @@ private slots:
             scrolled->verticalScrollBar()->setValue(0);
             QCOMPARE(topRow(other), 0);
         }
-        names->setCurrentRow(12);
-        QCOMPARE(numbers->currentRow(), 12);
-        numbers->setCurrentRow(3);
-        QCOMPARE(names->currentRow(), 3);
+        names->setCurrentIndex(names->model()->index(12, 0));
+        QCOMPARE(numbers->currentIndex().row(), 12);
+        numbers->setCurrentIndex(numbers->model()->index(3, 0));
+        QCOMPARE(names->currentIndex().row(), 3);
         QCOMPARE(topRow(names), topRow(numbers));
     }
 
@@ -303,8 +303,8 @@ private slots:
         QCOMPARE(w<QLabel>(f, "LblPcP")->text(), QString("-"));
         QCOMPARE(w<QLabel>(f, "LblPcT")->text(), QString("-"));
         QCOMPARE(w<QLabel>(f, "LblTotal")->text(), QString("0"));
-        QCOMPARE(w<QListWidget>(f, "List1")->count(), 0);
-        QCOMPARE(w<QListWidget>(f, "List2")->count(), 0);
+        QCOMPARE(w<QListView>(f, "List1")->model()->rowCount(), 0);
+        QCOMPARE(w<QListView>(f, "List2")->model()->rowCount(), 0);
         QCOMPARE(w<QLabel>(f, "Label28")->text(), QString("Grossesses")); // the last heading stays
 
         // A bad date: the message, no query; the grid stays, lists and rates are reset.
@@ -317,7 +317,7 @@ private slots:
                  QStringList{"La Date est saisie selon un mode incorrect. Veuillez corriger."});
         QCOMPARE(cell(f, "LblTStim"), QString("25"));
         QCOMPARE(w<QLabel>(f, "LblPcP")->text(), QString("-"));
-        QCOMPARE(w<QListWidget>(f, "List1")->count(), 0);
+        QCOMPARE(w<QListView>(f, "List1")->model()->rowCount(), 0);
         w<QLineEdit>(f, "TxtDate2")->clear();
         QTest::mouseClick(w<QPushButton>(f, "Command2"), Qt::LeftButton);
         QCOMPARE(env->messages.boxes.size(), 2);
@@ -331,30 +331,30 @@ private slots:
                  QString("SELECT FICHE.* From FICHE WHERE JCYCLE BETWEEN 38353 And 38717AND (FICHE.TYPE LIKE "
                          "'FIV')AND (FICHE.GROSSESSE <>'Néant')AND (FICHE.GROSSESSE <>'')"));
         QCOMPARE(w<QLabel>(f, "Label1")->text(), QString("4"));
-        QCOMPARE(items(w<QListWidget>(f, "List1")), QString("5 6 7 99").split(' '));
-        QCOMPARE(items(w<QListWidget>(f, "List2")), (QStringList{"NOM5   Prénom5", "NOM6   Prénom6", "NOM7   Prénom7", ""}));
+        QCOMPARE(items(w<QListView>(f, "List1")), QString("5 6 7 99").split(' '));
+        QCOMPARE(items(w<QListView>(f, "List2")), (QStringList{"NOM5   Prénom5", "NOM6   Prénom6", "NOM7   Prénom7", ""}));
         QCOMPARE(w<QLabel>(f, "Label28")->text(), QString("Couples correspondants"));
 
         search(f, "FIV*", false, "01/01/2000", "31/12/2009"); // every type that begins with FIV, any case
         QCOMPARE(w<QLabel>(f, "Label1")->text(), QString("6"));
         search(f, "Don d'ovocytes", false, "01/01/2000", "31/12/2009");
         QCOMPARE(w<QLabel>(f, "Label1")->text(), QString("1"));
-        QCOMPARE(items(w<QListWidget>(f, "List2")), QStringList{"NOM3   "});
+        QCOMPARE(items(w<QListView>(f, "List2")), QStringList{"NOM3   "});
         QVERIFY(env->messages.boxes.isEmpty());
 
         // A criterion of blanks is filled and matches nothing: the heading of the last list stays.
         w<QLabel>(f, "Label28")->setText("Couples correspondants");
         search(f, "  ", false, "01/01/2000", "31/12/2009");
         QCOMPARE(w<QLabel>(f, "Label1")->text(), QString("0"));
-        QCOMPARE(w<QListWidget>(f, "List1")->count(), 0);
+        QCOMPARE(w<QListView>(f, "List1")->model()->rowCount(), 0);
         QCOMPARE(w<QLabel>(f, "Label28")->text(), QString("Couples correspondants"));
 
         // Clearing keeps the couple numbers of the last search.
         search(f, "IAD", false, "01/01/2000", "31/12/2009");
         w<QComboBox>(f, "CmbAna")->setEditText("Synarel");
         QTest::mouseClick(w<QPushButton>(f, "Command3"), Qt::LeftButton);
-        QCOMPARE(items(w<QListWidget>(f, "List1")), QString("4 5").split(' '));
-        QCOMPARE(w<QListWidget>(f, "List2")->count(), 0);
+        QCOMPARE(items(w<QListView>(f, "List1")), QString("4 5").split(' '));
+        QCOMPARE(w<QListView>(f, "List2")->model()->rowCount(), 0);
         QCOMPARE(w<QLabel>(f, "Label1")->text(), QString());
         QCOMPARE(w<QLabel>(f, "Label28")->text(), QString());
         QCOMPARE(w<QComboBox>(f, "CmbType")->currentText(), QString());
@@ -400,12 +400,12 @@ private slots:
             w<QLineEdit>(f, "TxtDate2")->setText(c.to);
             QTest::mouseClick(w<QPushButton>(f, "Command2"), Qt::LeftButton);
             const QStringList numbers = QString(c.numbers).split(' ');
-            QCOMPARE(items(w<QListWidget>(f, "List1")), numbers);
+            QCOMPARE(items(w<QListView>(f, "List1")), numbers);
             QCOMPARE(w<QLabel>(f, "Label1")->text(), QString::number(numbers.size()));
             QStringList names;
             for (const QString& n : numbers)
                 names << QStringLiteral("NOM%1   Prénom%1").arg(n);
-            QCOMPARE(items(w<QListWidget>(f, "List2")), names);
+            QCOMPARE(items(w<QListView>(f, "List2")), names);
         }
         QVERIFY(env->messages.boxes.isEmpty());
     }
