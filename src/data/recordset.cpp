@@ -356,7 +356,7 @@ bool Recordset::readGroups() const
         }
     }
     if (null)
-        m_groups << QVariant();
+        m_nullGroup = true;
     if (!seen.empty()) {
         // Couple numbers lie close together: marked in a bitmap they come out sorted and once each.
         // Differences taken unsigned: numbers at both ends of the 64-bit range stay apart without overflow.
@@ -369,12 +369,11 @@ bool Recordset::readGroups() const
                 marked[size_t(quint64(v) - low)] = true;
             for (size_t i = 0; i <= width; ++i)
                 if (marked[i])
-                    m_groups << QVariant(qlonglong(low + i));
+                    m_groups.push_back(qint64(low + i));
         } else {
             std::sort(seen.begin(), seen.end());
             seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
-            for (qint64 v : seen)
-                m_groups << QVariant(qlonglong(v));
+            m_groups = std::move(seen);
         }
     }
     m_groupsRead = true;
@@ -491,7 +490,7 @@ qint64 Recordset::RecordCount() const
         return live();
     if (m_kind == Kind::Result) {
         if (!m_started && readGroups())
-            return qint64(m_groups.size());
+            return qint64(m_groups.size()) + m_nullGroup;
         if (m_count < 0) {
             Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM (%1)").arg(m_sql), m_epoch);
             st.step();
@@ -591,6 +590,18 @@ QVariant Recordset::Fields(const QString& name) const
     return m_row.value(i);
 }
 
+std::vector<qint64> Recordset::columnNumbers(const QString& name) const
+{
+    if (m_kind == Kind::Result && !m_started && m_columns[columnIndex(name)].toLower() == m_groupColumn &&
+        readGroups())
+        return m_groups;
+    std::vector<qint64> out;
+    for (const QVariant& v : columnValues(name))
+        if (v.isValid() && !v.isNull())
+            out.push_back(v.toLongLong());
+    return out;
+}
+
 QVariantList Recordset::columnValues(const QString& name) const
 {
     const int col = columnIndex(name);
@@ -600,7 +611,11 @@ QVariantList Recordset::columnValues(const QString& name) const
             for (const Key& k : m_rows)
                 out << m_results[size_t(k.id)].value(col);
         } else if (m_columns[col].toLower() == m_groupColumn && readGroups()) {
-            out = m_groups;
+            out.reserve(qsizetype(m_groups.size()) + m_nullGroup);
+            if (m_nullGroup)
+                out << QVariant();
+            for (qint64 v : m_groups)
+                out << QVariant(qlonglong(v));
         } else {
             Stmt st(*m_db, m_sql, m_epoch);
             while (st.step())

@@ -41,6 +41,8 @@ public:
     // already read): one read of the table where a walk with MoveNext reads the rows one by one. The current
     // row does not move.
     QVariantList columnValues(const QString& name) const;
+    // The same as whole numbers, Null left out (a set grouped by that column: its groups, ascending).
+    std::vector<qint64> columnNumbers(const QString& name) const;
     // Sets a column of the row being added or edited.
     void setField(const QString& name, const QVariant& value);
 
@@ -150,7 +152,8 @@ private:
     mutable QString m_groupSource;         // Result grouped by one column: the query of that column's values
     QString m_groupColumn;                 // its name, lower case
     mutable bool m_groupsRead = false;
-    mutable QVariantList m_groups;         // its distinct values, ascending (Null first)
+    mutable bool m_nullGroup = false;      // its distinct values: Null first when there is one,
+    mutable std::vector<qint64> m_groups;  // then the numbers ascending (8 bytes each: a value a couple)
     bool m_noMatch = false;
     mutable bool m_rowLoaded = false;
     mutable QVariantList m_row;

@@ -172,10 +172,7 @@ void Form8::CmdRechercher_Click()
             const QString name = QString::fromLatin1(c.cell);
             if (unionOperands.contains(name)) {
                 auto& numbers = couples[name];
-                const QVariantList values = Data1.recordset()->columnValues(QStringLiteral("NUMERO"));
-                numbers.reserve(size_t(values.size()));
-                for (const QVariant& n : values)
-                    numbers.push_back(n.toLongLong());
+                numbers = Data1.recordset()->columnNumbers(QStringLiteral("NUMERO"));
                 std::sort(numbers.begin(), numbers.end());
                 numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
             }
