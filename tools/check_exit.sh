@@ -11,16 +11,13 @@
 # temporary folder), one set per way.
 set -uo pipefail
 
+. "$(dirname "$0")/xdemo.sh"
 if [ "${1:-}" = "--inside" ]; then
   way=$2 bin=$3 out=$4
-  openbox >/dev/null 2>&1 &
-  wm=$!
-  sleep 1
-  "$bin" >"$out/$way.log" 2>&1 &
-  prog=$!
+  startUnderWm "$bin" "$out/$way.log"
   shot() { import -window root "$out/$way-$1.png" 2>/dev/null; }
   step() { echo "  $way: $*"; }
-  main=$(timeout 20 xdotool search --sync --name "^Gestion des inductions" | head -1)
+  main=$(waitWindow "^Gestion des inductions" 20)
   if [ -z "$main" ]; then
     shot nomain; echo "  $way: the main window never came"; kill "$prog"; wait "$prog"; kill "$wm"; exit 2
   fi
@@ -79,7 +76,7 @@ if [ "${1:-}" = "--inside" ]; then
       seen "^Sauvegardes$"
       pressIn "^Sauvegardes$" "alt+q"; sleep 1
       seen "^Gestion des inductions"
-      main=$(timeout 10 xdotool search --sync --name "^Gestion des inductions" | head -1)
+      main=$(waitWindow "^Gestion des inductions" 10)
       ;;
   esac
   case "$way" in
@@ -122,21 +119,12 @@ bin=$(realpath "${1:?usage: tools/check_exit.sh BUILD/src/folivex [quit|close|ba
 shift
 ways=("$@"); [ ${#ways[@]} -gt 0 ] || ways=(quit close backup)
 build=$(dirname "$(dirname "$bin")")
-for tool in xvfb-run openbox xdotool import; do
-  command -v "$tool" >/dev/null || { echo "missing: $tool (apt-get install xvfb openbox xdotool imagemagick)"; exit 2; }
-done
+needTools xvfb-run openbox xdotool import
 out=${CHECK_EXIT_OUT:-$(mktemp -d)}
 mkdir -p "$out"
 failed=0
 for way in "${ways[@]}"; do
-  demo="$out/$way-demo"
-  rm -rf "$demo"; mkdir -p "$demo/data" "$demo/classeurs" "$demo/sauvegarde"
-  "$build/tools/folivex-newdb" "$demo/data/INDUCTION.mdb" --demo >/dev/null || exit 2
-  cp -f "$build"/templates/*.xls "$demo/" 2>/dev/null
-  printf '[TALVENOR_FOLIVEX]\nCHEMIN=%s\nCHEMINS=%s\nCHEMINXLS=%s\nSAUVE=%s\n' "$demo/data/INDUCTION.mdb" \
-    "$demo/data/INDUCTION.mdb" "$demo/classeurs" "$demo/sauvegarde" > "$demo/folivex.ini"
-  FOLIVEX_SETTINGS="$demo/folivex.ini" FOLIVEX_PROGDIR="$demo" FOLIVEX_LO_PROFILE="$out/office-profile" \
-    xvfb-run -a -s "-screen 0 1600x1000x24" "$0" --inside "$way" "$bin" "$out"
+  demoRun "$build" "$out/$way-demo" 1600x1000 "$0" --inside "$way" "$bin" "$out"
   rc=$?
   reports=$(grep -cE "ERROR: (Address|Leak)Sanitizer|runtime error:" "$out/$way.log")
   echo "$way: exit status $rc, sanitizer reports $reports (log $out/$way.log)"

@@ -1,10 +1,10 @@
 #include "admin/form50.h"
 
 #include "admin/letterheadfile.h"
-#include "admin/windowplacement.h"
 #include "platform/guarded.h"
 #include "platform/messages.h"
 #include "platform/scrollable.h"
+#include "platform/windowframe.h"
 #include "ui_form50.h"
 
 #include <QComboBox>
@@ -59,7 +59,8 @@ void Form50::setFields(const QStringList& twelve)
 
 void Form50::Form_Load()
 {
-    admin::centreOnScreen(this);
+    adjustSize();
+    platform::centreOnScreen(this);
     // A missing, unreadable or short file leaves the initial state (civility "Dr", the rest empty).
     bool ok = false;
     const QStringList set = letterhead::read(letterhead::defaultPath(), &ok);

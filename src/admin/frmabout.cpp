@@ -1,8 +1,8 @@
 #include "admin/frmabout.h"
 
-#include "admin/windowplacement.h"
 #include "platform/guarded.h"
 #include "platform/messages.h"
+#include "platform/windowframe.h"
 #include "ui_frmabout.h"
 
 #include <QApplication>
@@ -26,7 +26,8 @@ QString frmAbout::versionText()
 
 void frmAbout::Form_Load()
 {
-    admin::centreOnScreen(this);
+    adjustSize();
+    platform::centreOnScreen(this);
     setWindowTitle(QStringLiteral("À propos de ") + platform::appTitle());
     ui->lblVersion->setText(versionText());
     ui->lblTitle->setText(platform::appTitle());

@@ -8,10 +8,8 @@
 #include "platform/scrollable.h"
 
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScreen>
 
 namespace {
 
@@ -80,15 +78,6 @@ void DossierWindow::writeColumns(data::Recordset& rs) const
 {
     for (int i = 0; i < app::kDossierFieldCount; ++i)
         rs.setField(QLatin1String(app::kDossierFields[size_t(i)].column), boxes[size_t(i)]->text());
-}
-
-void DossierWindow::centreOnScreen()
-{
-    adjustSize();
-    if (const QScreen* s = QGuiApplication::primaryScreen()) {
-        const QRect area = s->geometry();
-        move((area.width() - width()) / 2, (area.height() - height()) / 2);
-    }
 }
 
 bool DossierWindow::pathTestPasses()

@@ -29,7 +29,6 @@ public:
 protected:
     // Builds the boxes and their captions into grid, two columns of pairs; partnerCaption names NomPartTxt.
     void buildBoxes(QGridLayout* grid, const QString& partnerCaption);
-    void centreOnScreen();
     // The path test of CHEMIN_BASE; a failure tells the user and ends the program.
     bool pathTestPasses();
     // Boxes from the current row, and the row's columns from the boxes (numero is never written).

@@ -3,10 +3,9 @@
 #include "app/form4.h"
 #include "platform/guarded.h"
 #include "platform/messages.h"
+#include "platform/windowframe.h"
 #include "ui_form0.h"
 
-#include <QGuiApplication>
-#include <QScreen>
 #include <QTimer>
 
 Form0::Form0() : ui(std::make_unique<Ui::Form0>())
@@ -28,8 +27,7 @@ void Form0::Form_Load()
                             .arg(FOLIVEX_VERSION_MINOR)
                             .arg(FOLIVEX_VERSION_PATCH));
     ui->Label1->setText(platform::appTitle());
-    if (const QScreen* s = QGuiApplication::primaryScreen())
-        move((s->geometry().width() - width()) / 2, (s->geometry().height() - height()) / 2);
+    platform::centreOnScreen(this);
     Timer1->start();
 }
 

@@ -4,6 +4,7 @@
 #include "data/globals.h"
 #include "platform/guarded.h"
 #include "platform/messages.h"
+#include "platform/windowframe.h"
 #include "ui_form2.h"
 
 #include <QPushButton>
@@ -24,7 +25,8 @@ Form2::~Form2() = default;
 
 void Form2::Form_Load()
 {
-    centreOnScreen();
+    adjustSize();
+    platform::centreOnScreen(this);
     if (!pathTestPasses()) {
         forms().unload(this);
         return;

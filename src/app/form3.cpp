@@ -5,6 +5,7 @@
 #include "platform/guarded.h"
 #include "platform/messages.h"
 #include "platform/rowwrite.h"
+#include "platform/windowframe.h"
 #include "ui_form3.h"
 #include "ui_form4.h"
 
@@ -26,7 +27,8 @@ Form3::~Form3() = default;
 
 void Form3::Form_Load()
 {
-    centreOnScreen();
+    adjustSize();
+    platform::centreOnScreen(this);
     if (Form4* main = forms().find<Form4>())
         m_numero = main->ui->NumLbl->text();
     if (!pathTestPasses()) {

@@ -3,12 +3,29 @@
 #include "platform/guarded.h"
 #include "platform/messages.h"
 #include "platform/scrollable.h"
+#include "platform/windowframe.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QWindow>
 #include <vector>
 
 namespace platform {
+
+// The first exposure after a showing: by then the desktop has framed the window and placed it.
+class ExposureWatcher final : public QObject {
+public:
+    explicit ExposureWatcher(Form* form) : QObject(form), m_form(form) {}
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Expose && static_cast<QWindow*>(watched)->isExposed())
+            m_form->windowExposed();
+        return false;
+    }
+
+private:
+    Form* m_form;
+};
 
 Form::Form(QWidget* parent) : QWidget(parent, Qt::Window) {}
 
@@ -30,15 +47,52 @@ void Form::closeEvent(QCloseEvent* event)
 bool Form::event(QEvent* event)
 {
     const bool done = QWidget::event(event);
-    if (event->type() == QEvent::Show) {
+    switch (event->type()) {
+    case QEvent::Show:
         m_fitted = growToContent(this);
-    } else if (event->type() == QEvent::LayoutRequest && isVisible()) {
-        // Only content that asks for more than before: a window the user made smaller stays so.
-        const QSize wanted = contentSize(this);
-        if (wanted.width() > m_fitted.width() || wanted.height() > m_fitted.height())
-            m_fitted = growToContent(this);
+        m_settled = false;
+        if (windowHandle() && windowHandle() != m_watched) {
+            m_watched = windowHandle();
+            m_watched->installEventFilter(new ExposureWatcher(this));
+        }
+        // A window that has a place comes back to it whole; the desktop places the others.
+        if (testAttribute(Qt::WA_Moved))
+            keepWhole(this);
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        // The desktop framed the window otherwise than was counted (late, or anew).
+        if (m_settled && isVisible() && frameMargins(this) != m_settledFrame)
+            settle();
+        break;
+    case QEvent::LayoutRequest:
+        if (isVisible()) {
+            // Only content that asks for more than before: a window the user made smaller stays so.
+            const QSize wanted = contentSize(this);
+            if (wanted.width() > m_fitted.width() || wanted.height() > m_fitted.height()) {
+                m_fitted = growToContent(this);
+                if (m_settled)
+                    keepWhole(this);
+            }
+        }
+        break;
+    default:
+        break;
     }
     return done;
+}
+
+void Form::windowExposed()
+{
+    if (!m_settled && isVisible())
+        settle();
+}
+
+void Form::settle()
+{
+    m_settled = true;
+    m_settledFrame = frameMargins(this);
+    keepWhole(this);
 }
 
 FormRegistry& forms()

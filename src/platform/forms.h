@@ -4,6 +4,7 @@
 // loads it anew). Windows reach one another only through this registry.
 #include "platform/inputboxes.h"
 
+#include <QMargins>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -11,7 +12,11 @@
 #include <typeindex>
 #include <unordered_map>
 
+class QWindow;
+
 namespace platform {
+
+class ExposureWatcher;
 
 // Base of every window: a top-level QWidget with the load and unload events.
 class Form : public QWidget {
@@ -39,16 +44,23 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Each showing, and content that grows while shown, size the window to what it holds.
+    // Each showing, and content that grows while shown, size the window to what it holds; once the desktop has
+    // framed and placed it, the window is kept whole on the screen.
     bool event(QEvent* event) override;
 
 private:
     friend class FormRegistry;
+    friend class ExposureWatcher;
+    void windowExposed();
+    void settle();
     QStringList editedValues() const;
     bool m_unloading = false;
     bool m_marked = false;
     QStringList m_saved;
     QSize m_fitted; // the content size the window was last grown to
+    bool m_settled = false; // placed whole since it was last shown
+    QMargins m_settledFrame; // the frame counted then
+    QPointer<QWindow> m_watched; // the native window whose exposure settles it
 };
 
 class FormRegistry {

@@ -1,14 +1,15 @@
 #include "platform/scrollable.h"
 
+#include "platform/windowframe.h"
+
 #include <QBoxLayout>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QGuiApplication>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QScreen>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStyle>
@@ -20,16 +21,6 @@
 namespace platform {
 
 namespace {
-
-// Room the desktop takes around a window for its frame and title bar.
-constexpr int kFrameWidth = 16;
-constexpr int kFrameHeight = 48;
-
-QRect freeArea(const QWidget* window)
-{
-    const QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    return screen ? screen->availableGeometry() : QRect();
-}
 
 // Tells the window when the scrolled content asks for another size: the scroll area keeps that to itself.
 class ContentWatcher final : public QObject {
@@ -79,6 +70,35 @@ public:
 // An average French text: the width of that many 'n'.
 QString averageText(int characters) { return QString(characters, QLatin1Char('n')); }
 
+constexpr auto kCommandRows = "commandRows";
+
+// A row of push buttons (with spacers between them): the window's commands.
+bool isCommandRow(QLayoutItem* item)
+{
+    const auto* row = qobject_cast<const QBoxLayout*>(item->layout());
+    if (!row || row->direction() != QBoxLayout::LeftToRight)
+        return false;
+    bool buttons = false;
+    for (int i = 0; i < row->count(); ++i) {
+        QLayoutItem* part = row->itemAt(i);
+        if (part->spacerItem())
+            continue;
+        if (!qobject_cast<const QPushButton*>(part->widget()))
+            return false;
+        buttons = true;
+    }
+    return buttons;
+}
+
+// The rows of commands that end the layout, taken out of it in their order.
+QList<QLayout*> takeCommandRows(QLayout* layout)
+{
+    QList<QLayout*> rows;
+    while (layout->count() > 0 && isCommandRow(layout->itemAt(layout->count() - 1)))
+        rows.prepend(layout->takeAt(layout->count() - 1)->layout());
+    return rows;
+}
+
 } // namespace
 
 void stackWhenNarrow(QWidget* window, QBoxLayout* row)
@@ -88,8 +108,8 @@ void stackWhenNarrow(QWidget* window, QBoxLayout* row)
     if (!free.isValid() || !outer)
         return;
     const QMargins m = outer->contentsMargins();
-    const int room = free.width() - kFrameWidth - window->style()->pixelMetric(QStyle::PM_ScrollBarExtent) - m.left()
-        - m.right();
+    const int room = roomOnScreen(window).width() - window->style()->pixelMetric(QStyle::PM_ScrollBarExtent)
+        - m.left() - m.right();
     // The row's own minimum, or that of the frame it is the layout of.
     const QWidget* holder = row->parentWidget();
     const int needed = holder && holder != window && holder->layout() == row ? holder->minimumSizeHint().width()
@@ -129,6 +149,8 @@ void makeScrollable(QWidget* window)
         menuBar = item->widget();
         delete item;
     }
+    // The commands stay below it, in view however far the fields are scrolled.
+    const QList<QLayout*> rows = takeCommandRows(layout);
     auto* content = new QWidget;
     content->setObjectName(QStringLiteral("scrolledContent"));
     // setLayout takes the layout, and the controls in it, over from the window.
@@ -144,15 +166,24 @@ void makeScrollable(QWidget* window)
 
     auto* outer = new QVBoxLayout(window);
     outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
     if (menuBar)
         outer->setMenuBar(menuBar);
     outer->addWidget(area);
+    if (!rows.isEmpty()) {
+        // Built apart, then added: its buttons come after the fields in the tab order, where they were.
+        auto* commands = new QWidget;
+        commands->setObjectName(QLatin1String(kCommandRows));
+        auto* box = new QVBoxLayout(commands);
+        const QMargins m = layout->contentsMargins();
+        box->setContentsMargins(m.left(), 0, m.right(), m.bottom());
+        box->setSpacing(layout->spacing());
+        for (QLayout* row : rows)
+            box->addLayout(row);
+        outer->addWidget(commands);
+    }
 
-    QSize wanted = contentSize(window);
-    const QRect free = freeArea(window);
-    if (free.isValid())
-        wanted = wanted.boundedTo(QSize(free.width() - kFrameWidth, free.height() - kFrameHeight));
-    window->resize(wanted);
+    window->resize(contentSize(window).boundedTo(roomOnScreen(window)));
 }
 
 QSize contentSize(const QWidget* window)
@@ -165,34 +196,28 @@ QSize contentSize(const QWidget* window)
     wanted.rwidth() += area->verticalScrollBar()->sizeHint().width();
     if (const QLayout* outer = window->layout(); outer && outer->menuBar())
         wanted.rheight() += outer->menuBar()->sizeHint().height();
+    if (const auto* commands = window->findChild<QWidget*>(QLatin1String(kCommandRows), Qt::FindDirectChildrenOnly)) {
+        const QSize rows = commands->sizeHint();
+        wanted = QSize(qMax(wanted.width(), rows.width()), wanted.height() + rows.height());
+    }
     return wanted;
 }
 
 QSize growToContent(QWidget* window)
 {
     const QSize wanted = contentSize(window);
-    const QRect free = freeArea(window);
-    QSize size = window->size().expandedTo(wanted);
-    if (free.isValid())
-        size = size.boundedTo(QSize(free.width() - kFrameWidth, free.height() - kFrameHeight))
-                   .expandedTo(window->size().boundedTo(free.size()));
+    const QSize size = window->size().expandedTo(wanted).boundedTo(roomOnScreen(window));
     if (size != window->size()) {
-        QPoint at = window->pos();
-        // A window not yet on the screen grows around its centre, so a centred window stays centred; one that
-        // was never placed is left for the desktop to place.
-        const bool placed = window->isVisible() || window->testAttribute(Qt::WA_Moved);
-        if (!window->isVisible())
-            at -= QPoint((size.width() - window->width()) / 2, (size.height() - window->height()) / 2);
-        window->resize(size);
-        if (!placed)
-            return wanted;
-        if (free.isValid()) {
-            const QSize frame =
-                window->isVisible() ? window->frameGeometry().size() : size + QSize(kFrameWidth, kFrameHeight);
-            at.setX(qBound(free.left(), at.x(), qMax(free.left(), free.right() + 1 - frame.width())));
-            at.setY(qBound(free.top(), at.y(), qMax(free.top(), free.bottom() + 1 - frame.height())));
-        }
-        window->move(at);
+        QRect client = window->geometry();
+        // A window not yet on the screen grows around its centre, so a centred window stays centred.
+        if (!window->isVisible() && window->testAttribute(Qt::WA_Moved))
+            client.translate((client.width() - size.width()) / 2, (client.height() - size.height()) / 2);
+        client.setSize(size);
+        // One that was never placed keeps no place of its own: the desktop places it.
+        if (window->testAttribute(Qt::WA_Moved))
+            window->setGeometry(client);
+        else
+            window->resize(size);
     }
     return wanted;
 }

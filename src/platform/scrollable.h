@@ -1,7 +1,7 @@
 #pragma once
-// Windows open at the size their filled content asks for, no larger than the screen's free area. Tall windows
-// (the exam and follow-up records) put their contents into a scroll area so that they stay usable on a laptop
-// screen.
+// Windows open at the size their filled content asks for, no larger than the screen's free area leaves them with
+// their frame. Tall windows (the exam and follow-up records) put their fields into a scroll area so that they
+// stay usable on a laptop screen; their commands stay below it, always in view.
 class QBoxLayout;
 class QComboBox;
 class QLineEdit;
@@ -10,14 +10,15 @@ class QWidget;
 
 namespace platform {
 
+// The window's fields go into a scroll area; the rows of push buttons that end its layout stay below it.
 void makeScrollable(QWidget* window);
 
-// The size the window needs to show its content without scrolling (the scrolled content's own size for a
-// scrollable window).
+// The size the window needs to show its content without scrolling (for a scrollable window, its fields' own
+// size with its menu bar and commands).
 QSize contentSize(const QWidget* window);
 
-// Grows the window to its content's size, within the screen's free area, and keeps it on the screen; it never
-// shrinks a window. Returns the size asked for.
+// Grows the window to its content's size, within the room the screen leaves it with its frame; it shrinks only a
+// window larger than that room. Returns the size asked for.
 QSize growToContent(QWidget* window);
 
 // On a screen too narrow for the row side by side, its parts go one under the other, in the same order: the
