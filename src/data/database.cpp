@@ -118,8 +118,8 @@ void Database::connect()
     try {
         if (!m_readOnly)
             exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
-        // 8 MB a connection: each window keeps its own, and the system's file cache holds the rest of the file.
-        exec(QStringLiteral("PRAGMA cache_size=-8192"));
+        // 4 MB a connection: each window keeps its own, and the system's file cache holds the rest of the file.
+        exec(QStringLiteral("PRAGMA cache_size=-4096"));
         QStringList tables, indexes;
         {
             Stmt st(*this, QStringLiteral("SELECT type, name FROM sqlite_master"));

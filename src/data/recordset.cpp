@@ -575,6 +575,14 @@ void Recordset::loadRow() const
     m_rowLoaded = true;
 }
 
+const QVariant& Recordset::currentValue(int column) const
+{
+    requireCurrent();
+    loadRow();
+    static const QVariant null;
+    return column < m_row.size() ? m_row[column] : null;
+}
+
 QVariant Recordset::Fields(const QString& name) const
 {
     const int i = columnIndex(name);
@@ -672,12 +680,15 @@ QVariantList Recordset::columnValues(const QString& name) const
 
 QString Recordset::text(const QString& name) const
 {
-    const QVariant v = Fields(name);
-    if (!v.isValid() || v.isNull())
-        return QString();
-    if (v.typeId() == QMetaType::Double)
-        return platform::numberText(v.toDouble());
-    return v.toString();
+    const auto shown = [](const QVariant& v) {
+        if (!v.isValid() || v.isNull())
+            return QString();
+        if (v.typeId() == QMetaType::Double)
+            return platform::numberText(v.toDouble());
+        return v.toString();
+    };
+    // A walk asks a column of each row: no copy of the value, no look among pending edits when there are none.
+    return m_editMode == EditMode::None ? shown(currentValue(columnIndex(name))) : shown(Fields(name));
 }
 
 void Recordset::setField(const QString& name, const QVariant& value)

@@ -94,6 +94,8 @@ private:
     // After a write that changed nothing: why, as the error to throw.
     DbError writeRefused(WriteCheck check) const;
     void loadRow() const;
+    // The current row's value of a column, read.
+    const QVariant& currentValue(int column) const;
     int columnIndex(const QString& name) const;
 
     void start() const;

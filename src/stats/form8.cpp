@@ -205,40 +205,42 @@ void Form8::CmdRechercher_Click()
         ui->LblPcP->setText(stats::rateText(pregnancies, number(ui->LblTotPon)));
         ui->LblPcT->setText(stats::rateText(pregnancies, number(ui->LblTotTra)));
 
-        const QVariantList numeros = countResults(stats::pregnancyListQuery(d1, d2), ui->LblTotal);
-        REMPLIT_RESULTATS(QStringLiteral("Grossesses"), numeros);
+        REMPLIT_RESULTATS(QStringLiteral("Grossesses"), countResults(stats::pregnancyListQuery(d1, d2), ui->LblTotal));
     } catch (const data::DbError& e) {
         reportDbError(e);
     }
 }
 
-void Form8::REMPLIT_RESULTATS(const QString& heading, const QVariantList& numeros)
+void Form8::REMPLIT_RESULTATS(const QString& heading, QVariantList numeros)
 {
     RS_STAT = Data2.recordset();
     m_numbers->clear();
     if (numeros.isEmpty())
         return; // nothing found: the heading of the last list stays
-    std::vector<qint64> numbers;
-    numbers.reserve(size_t(numeros.size()));
+    auto numbers = std::make_shared<std::vector<qint64>>();
+    numbers->reserve(size_t(numeros.size()));
     for (const QVariant& v : numeros)
-        numbers.push_back(qint64(v.toDouble()));
+        numbers->push_back(qint64(v.toDouble()));
+    numeros = {}; // the numbers alone from here: at a million couples, memory counts
     m_numbers->setLines(numbers);
 
     BASE_STAT = data::Database::open(data::CHEMIN_BASE);
     m_names->clear();
     ui->Label28->setText(heading);
     // The couples of the list looked up together rather than one by one, a few thousand at a time.
-    QStringList distinct;
+    std::vector<qint64> distinct;
     auto names = std::make_shared<QHash<qint64, QString>>();
-    for (qint64 n : numbers)
+    for (qint64 n : *numbers)
         if (!names->contains(n)) {
             names->insert(n, QString());
-            distinct << QString::number(n);
+            distinct.push_back(n);
         }
-    constexpr qsizetype kSlice = 5000;
-    for (qsizetype from = 0; from < distinct.size(); from += kSlice) {
-        SQL_STAT = QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO IN (%1)")
-                       .arg(distinct.mid(from, kSlice).join(QLatin1Char(',')));
+    constexpr size_t kSlice = 5000;
+    for (size_t from = 0; from < distinct.size(); from += kSlice) {
+        QString in;
+        for (size_t i = from; i < std::min(distinct.size(), from + kSlice); ++i)
+            in += (in.isEmpty() ? QString() : QStringLiteral(",")) + QString::number(distinct[i]);
+        SQL_STAT = QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO IN (%1)").arg(in);
         RS_COUPLE = BASE_STAT->OpenRecordset(SQL_STAT);
         const QVariantList numero = RS_COUPLE->columnValues(QStringLiteral("numero"));
         const QVariantList nom = RS_COUPLE->columnValues(QStringLiteral("Nom"));
@@ -263,9 +265,8 @@ void Form8::Command2_Click()
     if (!readPeriod(d1, d2))
         return;
     try {
-        const QVariantList numeros = countResults(stats::searchQuery(d1, d2, criteria, ui->Check1->isChecked()),
-                                                  ui->Label1);
-        REMPLIT_RESULTATS(QStringLiteral("Couples correspondants"), numeros);
+        REMPLIT_RESULTATS(QStringLiteral("Couples correspondants"),
+                          countResults(stats::searchQuery(d1, d2, criteria, ui->Check1->isChecked()), ui->Label1));
     } catch (const data::DbError& e) {
         reportDbError(e);
     }

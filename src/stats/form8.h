@@ -40,7 +40,7 @@ private:
     QVariantList countResults(const QString& sql, QLabel* label);
     // Fills List1 with the couple numbers of the rows of Data2 (as countResults read them) and List2 with the
     // couples' names.
-    void REMPLIT_RESULTATS(const QString& heading, const QVariantList& numeros);
+    void REMPLIT_RESULTATS(const QString& heading, QVariantList numeros);
     // Both date boxes as day numbers; false (after telling the user) when one is not a date.
     bool readPeriod(qint64& d1, qint64& d2);
     QLabel* cell(const char* name) const;

@@ -14,15 +14,17 @@ class ResultLines final : public QAbstractListModel {
 public:
     using QAbstractListModel::QAbstractListModel;
     // Each line shows its number, or the text names gives for it (an empty line for a number without one).
-    void setLines(std::vector<qint64> numbers, std::shared_ptr<const QHash<qint64, QString>> names = nullptr);
-    void clear() { setLines({}); }
+    // Both lists of the window share their numbers.
+    void setLines(std::shared_ptr<const std::vector<qint64>> numbers,
+                  std::shared_ptr<const QHash<qint64, QString>> names = nullptr);
+    void clear() { setLines(nullptr); }
     QString line(int row) const;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
 private:
-    std::vector<qint64> m_numbers;
+    std::shared_ptr<const std::vector<qint64>> m_numbers;
     std::shared_ptr<const QHash<qint64, QString>> m_names;
 };
 
