@@ -593,9 +593,7 @@ QVariant Recordset::Fields(const QString& name) const
         if (m_editMode == EditMode::AddNew)
             return QVariant();
     }
-    requireCurrent();
-    loadRow();
-    return m_row.value(i);
+    return currentValue(i);
 }
 
 std::vector<qint64> Recordset::columnNumbers(const QString& name) const

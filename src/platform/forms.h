@@ -37,10 +37,9 @@ public:
     // Before another window's command empties or reloads this one: true when nothing would be lost or the user
     // agrees to lose it (question); on No the window is brought to the front as it is.
     bool mayDiscard(const QString& question);
-    // What the close box asks when the window holds unsaved work.
-    virtual QString closeQuestion() const { return QStringLiteral("Quitter sans enregistrer ?"); }
-    // Asked by the close box before the unload; false keeps the window open as it is.
-    virtual bool mayClose() { return mayDiscard(closeQuestion()); }
+    // Asked by the close box before the unload, with the question of the windows' "Quitter"; false keeps the
+    // window open as it is.
+    virtual bool mayClose() { return mayDiscard(QStringLiteral("Quitter sans enregistrer ?")); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

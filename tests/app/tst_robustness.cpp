@@ -484,7 +484,9 @@ struct ThreeCouples {
     // The main window's command that opens the window for the couple it shows now.
     void reopenForB(const QString& window)
     {
-        if (window == "Form3")
+        if (window == "Form2")
+            press(main, "CmdCreeDossier");
+        else if (window == "Form3")
             press(main, "CmdModifie");
         else if (window.startsWith("Form5"))
             press(main, "CmdOuvrirFiche");
@@ -598,7 +600,7 @@ private slots:
     {
         QTest::addColumn<QString>("window");
         QTest::addColumn<bool>("drop");
-        for (const char* w : {"Form3", "Form5 save", "Form7", "Form30"}) {
+        for (const char* w : {"Form2", "Form3", "Form5 save", "Form7", "Form30"}) {
             QTest::newRow(qPrintable(QStringLiteral("%1 / No").arg(w))) << QString(w) << false;
             QTest::newRow(qPrintable(QStringLiteral("%1 / Yes").arg(w))) << QString(w) << true;
         }
