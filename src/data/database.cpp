@@ -22,6 +22,12 @@ const char* const kTables[] = {"CIVILITES", "FICHE", "EXAMENS", "GROSSESSE", "OP
 
 int g_lockWait = 10000;
 
+// The coarsest time a file system keeps (FAT's two seconds), and some margin: a file changed twice within it may
+// keep the same times.
+constexpr qint64 kSettleNs = 2500LL * 1000000;
+// How long a look at the file stands for the reads that follow at once (a walk over rows read already).
+constexpr qint64 kLookStandsMs = 20;
+
 // Whether the file (or folder) can be written: its permissions allow it, also to the administrator, who may
 // write anything but is told like every user that a file marked read-only stays as it is.
 bool writable(const QString& path)
@@ -39,6 +45,18 @@ bool busy(sqlite3* db)
             return true;
     return false;
 }
+
+// Raises a flag for the time of a call, whichever way it ends.
+class Raised {
+public:
+    explicit Raised(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~Raised() { m_flag = false; }
+    Raised(const Raised&) = delete;
+    Raised& operator=(const Raised&) = delete;
+
+private:
+    bool& m_flag;
+};
 
 } // namespace
 
@@ -76,7 +94,16 @@ Database::FileState Database::fileState(const QString& path)
     f.inode = st.st_ino;
     f.size = st.st_size;
     f.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    f.changed = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
     return f;
+}
+
+bool Database::settled(const FileState& file)
+{
+    // The file server's clock stamps the times: a clock of this workstation behind it only makes the wait longer.
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec - file.changed > kSettleNs;
 }
 
 quint32 Database::changeCounter() const
@@ -91,7 +118,7 @@ quint32 Database::changeCounter() const
 
 void Database::connect()
 {
-    m_opening = true;
+    const Raised opening(m_opening); // failed, the connection is tried again at the next statement
     m_leading.clear();
     const QFileInfo info(m_path);
     if (!info.exists())
@@ -116,16 +143,12 @@ void Database::connect()
     // (WAL needs shared memory, which network shares do not give).
     sqlite3_busy_timeout(m_db, g_lockWait);
     try {
+        QStringList tables, indexes;
+        readSchema(tables, indexes);
         if (!m_readOnly)
             exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
         // 4 MB a connection: each window keeps its own, and the system's file cache holds the rest of the file.
         exec(QStringLiteral("PRAGMA cache_size=-4096"));
-        QStringList tables, indexes;
-        {
-            Stmt st(*this, QStringLiteral("SELECT type, name FROM sqlite_master"));
-            while (st.step())
-                (st.column(0).toString() == QLatin1String("table") ? tables : indexes) << st.column(1).toString().toUpper();
-        }
         for (const char* t : kTables)
             if (!tables.contains(QLatin1String(t)))
                 throw DbError(DbError::NotADatabase, QStringLiteral("La table %1 manque dans %2")
@@ -138,48 +161,172 @@ void Database::connect()
     }
     // What the file is now, the indexes made: later changes are another workstation's.
     m_file = fileState(m_path);
+    m_settled = settled(m_file);
     m_counter = changeCounter();
     ++m_epoch;
-    m_opening = false;
+    m_lookedAt = monotonicMs();
+}
+
+void Database::reconnect()
+{
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+    connect();
+}
+
+void Database::readSchema(QStringList& tables, QStringList& indexes)
+{
+    const auto read = [&] {
+        tables.clear();
+        indexes.clear();
+        Stmt st(*this, QStringLiteral("SELECT type, name FROM sqlite_master"));
+        while (st.step())
+            (st.column(0).toString() == QLatin1String("table") ? tables : indexes) << st.column(1).toString().toUpper();
+    };
+    if (m_epoch > 0) {
+        read(); // a file put in place while in use: a lock held past the wait is said, and tried again later
+        return;
+    }
+    // At the opening the file is held as long as another workstation's own opening builds its indexes (half a
+    // minute on a large file): told at once rather than after the whole wait for a lock.
+    sqlite3_busy_timeout(m_db, std::min(g_lockWait, 250));
+    try {
+        read();
+    } catch (const DbError& e) {
+        if (e.code() != DbError::Locked)
+            throw;
+        std::exception_ptr failure;
+        runLongWork(QStringLiteral("Un autre poste prépare la base de données %1 pour cette version du programme : "
+                                   "ses index de recherche sont construits. Elle s'ouvrira dès qu'il aura fini. "
+                                   "Veuillez patienter.")
+                        .arg(QDir::toNativeSeparators(m_path)),
+                    [&failure, path = m_path](Progress& progress) { failure = waitForOthers(path, progress); });
+        if (failure)
+            std::rethrow_exception(failure);
+        sqlite3_busy_timeout(m_db, g_lockWait);
+        read();
+    }
+    sqlite3_busy_timeout(m_db, g_lockWait);
+}
+
+namespace {
+
+// What the user reads while another workstation holds the file.
+QString othersWork(const QString& path, qint64 since)
+{
+    return QStringLiteral("Un autre poste prépare la base de données %1 : en attente de la fin de son travail "
+                          "(depuis %2 s).")
+        .arg(QDir::toNativeSeparators(path))
+        .arg((monotonicMs() - since) / 1000);
+}
+
+} // namespace
+
+void Database::openAside(const QString& path, int flags)
+{
+    m_path = path;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK)
+        throw engineError(rc);
+    sqlite3_extended_result_codes(m_db, 1);
+}
+
+void Database::runWaiting(const char* sql, Progress& progress)
+{
+    sqlite3_busy_timeout(m_db, 250);
+    for (const qint64 since = monotonicMs();;) {
+        if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK)
+            return;
+        const int code = sqlite3_extended_errcode(m_db);
+        if (!sqlite3_get_autocommit(m_db))
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        if ((code & 0xff) != SQLITE_BUSY && (code & 0xff) != SQLITE_LOCKED)
+            throw engineError(code);
+        progress.report(othersWork(m_path, since), -1);
+    }
+}
+
+std::exception_ptr Database::waitForOthers(const QString& path, Progress& progress) noexcept
+{
+    try {
+        Database db;
+        db.openAside(path, SQLITE_OPEN_READONLY);
+        db.runWaiting("BEGIN; SELECT count(*) FROM sqlite_master; COMMIT", progress);
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
 }
 
 void Database::watchFile()
 {
-    FileState now = fileState(m_path);
-    if (now == m_file)
+    const FileState now = fileState(m_path);
+    m_lookedAt = monotonicMs();
+    if (now == m_file) {
+        if (!m_settled) {
+            // Changed too lately for its times to tell a second change (a copy within the same second on a file
+            // system of one-second times): the engine's pages are read again.
+            sqlite3_db_release_memory(m_db);
+            m_settled = settled(now);
+        }
         return;
+    }
+    ++m_changes;
     if (!now.exists)
         throw engineError(SQLITE_CANTOPEN);
-    if (now.device == m_file.device && now.inode == m_file.inode) {
-        // Looked at under a shared lock: no workstation is then half-way through writing the file, so what is
-        // recorded is a whole state of it.
-        int rc = sqlite3_exec(m_db, "BEGIN; SELECT 1 FROM sqlite_master LIMIT 1", nullptr, nullptr, nullptr);
-        if (rc == SQLITE_OK) {
-            now = fileState(m_path);
-            const quint32 counter = changeCounter();
-            rc = sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
-            if (!sqlite3_get_autocommit(m_db))
-                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-            // Every write of a workstation increases the counter, and the engine then drops what it read
-            // before by itself. The same counter over other bytes is a copy of a file put over this one.
-            if (rc == SQLITE_OK && now.exists && now.device == m_file.device && now.inode == m_file.inode
-                && (counter != m_counter || now == m_file)) {
-                m_file = now;
-                m_counter = counter;
-                return;
-            }
-        } else {
-            const int code = sqlite3_extended_errcode(m_db);
-            if (!sqlite3_get_autocommit(m_db))
-                sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-            if ((code & 0xff) == SQLITE_BUSY || (code & 0xff) == SQLITE_LOCKED)
-                throw engineError(code);
-        }
+    if (now.device != m_file.device || now.inode != m_file.inode) {
+        reconnect(); // another file renamed into place
+        return;
     }
-    // Another file: nothing read from the earlier one is used again.
-    sqlite3_close_v2(m_db);
-    m_db = nullptr;
-    connect();
+    // Looked at under a shared lock: no workstation is then half-way through writing the file, so what is
+    // recorded is a whole state of it.
+    const bool read = sqlite3_exec(m_db, "BEGIN; SELECT 1 FROM sqlite_master LIMIT 1", nullptr, nullptr, nullptr)
+        == SQLITE_OK;
+    const int code = read ? SQLITE_OK : sqlite3_extended_errcode(m_db);
+    const FileState locked = read ? fileState(m_path) : FileState();
+    const quint32 counter = read ? changeCounter() : 0;
+    sqlite3_exec(m_db, read ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!read) // the file is looked at again at the next statement
+        throw engineError(code);
+    if (locked.device != m_file.device || locked.inode != m_file.inode) {
+        reconnect();
+        return;
+    }
+    m_file = locked;
+    m_settled = settled(locked);
+    // Every write of a workstation increases the counter, and the engine then drops what it read before by
+    // itself. The same counter, or an earlier one, over a file rewritten is a copy of a file put over this one,
+    // or another workstation's write rolled back: which one, only the rows can tell.
+    if (counter <= m_counter)
+        forgetFile();
+    m_counter = counter;
+}
+
+namespace {
+QStringList missingIndexes(const QStringList& present);
+}
+
+void Database::forgetFile()
+{
+    sqlite3_db_release_memory(m_db);
+    sqlite3_exec(m_db, "PRAGMA writable_schema=RESET", nullptr, nullptr, nullptr);
+    m_leading.clear();
+    ++m_epoch;
+    // A file whose indexes are missing or in another order is prepared as at its opening.
+    const bool current = value(QStringLiteral("PRAGMA user_version")).toInt() == kJetCollationVersion;
+    const bool indexed = missingIndexes(indexNames()).isEmpty();
+    if (!current || (m_indexed && !indexed))
+        reconnect();
+    else
+        m_indexed = indexed;
+}
+
+void Database::lookAtFile()
+{
+    if (monotonicMs() - m_lookedAt > kLookStandsMs)
+        connection();
 }
 
 sqlite3* Database::connection(quint64 since)
@@ -188,9 +335,12 @@ sqlite3* Database::connection(quint64 since)
         connect(); // the file put in place could not be opened the last time
     if (!m_db)
         throw errors::closed(m_path);
-    // Inside a transaction the file is locked and in use; a statement under way reads on where it started.
-    if (!m_opening && sqlite3_get_autocommit(m_db) && !busy(m_db))
+    // Inside a transaction the file is locked and in use; a statement under way reads on where it started; the
+    // statements of the look itself read what it found.
+    if (!m_opening && !m_watching && sqlite3_get_autocommit(m_db) && !busy(m_db)) {
+        const Raised watching(m_watching);
         watchFile();
+    }
     if (since != 0 && since != m_epoch)
         throw errors::fileReplaced(m_path);
     return m_db;
@@ -299,21 +449,18 @@ void Database::prepareIndexes(int fileVersion, const QStringList& indexes)
 std::exception_ptr Database::buildIndexes(const QString& path, int lockWait, Progress& progress) noexcept
 {
     try {
-        Database db; // opening: the file is not watched, only this thread uses it
-        db.m_path = path;
         // With the engine's default cache, which is small: the sorter sorts the keys in chunks of its size, which
         // the processor's cache holds (a third less time on a large file than one sort in a large cache), and the
         // progress sees each chunk go.
-        const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db.m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
-                                       nullptr);
-        if (rc != SQLITE_OK)
-            throw db.engineError(rc);
-        sqlite3_extended_result_codes(db.m_db, 1);
-        // The other workstations wait for the build; this one waits as long for theirs.
-        sqlite3_busy_timeout(db.m_db, lockWait);
+        Database db;
+        db.openAside(path, SQLITE_OPEN_READWRITE);
         if (!installJetFunctions(db.m_db))
             throw db.engineError(sqlite3_errcode(db.m_db));
-        db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+        // Another workstation building them at its own opening holds the file as long as its build takes: this
+        // one waits for it, saying so, then finds what is left to build.
+        db.runWaiting("BEGIN IMMEDIATE", progress);
+        // The other workstations wait for the build.
+        sqlite3_busy_timeout(db.m_db, lockWait);
         try {
             db.rebuildIndexes(progress);
             db.exec(QStringLiteral("COMMIT"));

@@ -10,7 +10,8 @@ namespace data {
 class Progress {
 public:
     virtual ~Progress() = default;
-    // step: what is being done now, in French; done: how far the whole work has gone, 0 to 1.
+    // step: what is being done now, in French; done: how far the whole work has gone, 0 to 1, or negative while
+    // nobody can tell (another workstation's work is waited for).
     virtual void report(const QString& step, double done) = 0;
 };
 

@@ -9,7 +9,6 @@
 
 #include <QRegularExpression>
 #include <algorithm>
-#include <ctime>
 #include <optional>
 #include <cmath>
 #include <sqlite3.h>
@@ -25,15 +24,6 @@ constexpr int kLargestPage = 16384;
 // Values kept of a stretch read whole (rows times columns), and how long they stand for the file.
 constexpr int kPageCells = 65536;
 constexpr qint64 kPageFreshMs = 1000;
-
-// A clock read for every row of a walk: the coarse one costs no hardware counter read, and a few milliseconds
-// of resolution are plenty for the delay above.
-qint64 monotonicMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
-    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
 
 qint64 maxRowid(Database& db, const QString& table, quint64 since)
 {
@@ -201,7 +191,58 @@ void Recordset::readKeys(const QString& sql, const QVariantList& binds, int limi
 
 bool Recordset::pageFresh() const
 {
-    return writesSoFar() == m_pageWrites && m_db->fileEpoch() == m_epoch && monotonicMs() - m_pageRead < kPageFreshMs;
+    return writesSoFar() == m_pageWrites && m_db->fileChanges() == m_pageChanges && m_db->fileEpoch() == m_epoch
+        && monotonicMs() - m_pageRead < kPageFreshMs;
+}
+
+bool Recordset::inFreshPage(int i) const
+{
+    const qsizetype at = qsizetype(i) - m_pageFirst;
+    return at >= 0 && at < qsizetype(m_page.size()) && i < int(m_rows.size()) && pageFresh();
+}
+
+void Recordset::follow(bool always) const
+{
+    if (always)
+        m_db->connection();
+    else
+        m_db->lookAtFile();
+    if (m_db->fileEpoch() != m_epoch) {
+        m_epoch = m_db->fileEpoch();
+        m_page.clear();
+        m_cache.clear();
+        m_count = -1;
+        if (m_kind == Kind::Keyset) {
+            m_stale = true;
+        } else if (m_kind == Kind::Paged) {
+            m_added.clear();
+            if (m_started) {
+                // The current row is kept by what it held; the rows around it are read from the file in place.
+                std::vector<Key> kept;
+                if (m_pos >= 0 && m_pos < int(m_rows.size()) && !m_rows[size_t(m_pos)].deleted) {
+                    kept.push_back(m_rows[size_t(m_pos)]);
+                    if (m_rowLoaded)
+                        m_held = m_row;
+                    else if (!kept.back().held)
+                        m_held.clear();
+                    kept.back().held = true;
+                }
+                const int pos = kept.empty() ? -1 : 0;
+                resetRows(std::move(kept), false, false);
+                m_deleted = 0;
+                m_pos = pos;
+            }
+            m_maxId = maxRowid(*m_db, m_table, m_epoch); // the rows of the file in place are the set's
+        }
+    }
+    if (m_stale)
+        throw errors::fileReplaced(m_db->path());
+}
+
+void Recordset::dropEdit()
+{
+    m_pending.clear();
+    m_editMode = EditMode::None;
 }
 
 int Recordset::fetch(bool forward) const
@@ -212,7 +253,6 @@ int Recordset::fetch(bool forward) const
     page = page == 0 ? kFirstPage : std::min(page * 2, largest);
     m_page.clear();
     m_pageRead = monotonicMs();
-    m_pageWrites = writesSoFar();
     // Forward, the stretch goes straight after the rows read; backward it is read apart, then put before them.
     std::vector<Key> before;
     std::vector<Key>& got = forward ? m_rows : before;
@@ -288,6 +328,8 @@ int Recordset::fetch(bool forward) const
                 ++m_deleted;
             }
     undo.done = true;
+    m_pageWrites = writesSoFar();
+    m_pageChanges = m_db->fileChanges(); // the statements above looked at the file before reading it
     if (forward) {
         m_pageFirst = int(from);
         m_atEnd = m_atEnd || end;
@@ -413,6 +455,7 @@ bool Recordset::readWhole(int most) const
 
 void Recordset::start() const
 {
+    follow(false);
     if (m_started)
         return;
     m_started = true;
@@ -486,6 +529,7 @@ int Recordset::position() const
 
 qint64 Recordset::RecordCount() const
 {
+    follow(true);
     if (m_started && complete())
         return live();
     if (m_kind == Kind::Result) {
@@ -535,44 +579,78 @@ void Recordset::loadRow() const
 {
     if (m_rowLoaded)
         return;
-    const qint64 id = keyAt(m_pos).id;
     if (m_kind == Kind::Result) {
-        m_row = m_results[size_t(id)];
-    } else if (const qsizetype at = qsizetype(m_pos) - m_pageFirst;
-               at >= 0 && at < qsizetype(m_page.size()) && m_pos < int(m_rows.size()) && pageFresh()) {
-        m_row = m_page[size_t(at)];
+        m_row = m_results[size_t(keyAt(m_pos).id)];
+    } else if (inFreshPage(m_pos)) {
+        m_row = m_page[size_t(m_pos - m_pageFirst)];
     } else {
         if (!m_page.empty() && !pageFresh())
             m_page = {}; // stale for every row: its memory goes
-        sqlite3* h = m_db->connection(m_epoch);
-        if (m_rowStmt && m_rowStmtGeneration != m_db->generation()) {
-            sqlite3_finalize(m_rowStmt); // of the connection to the file that was in place before
-            m_rowStmt = nullptr;
-        }
-        if (!m_rowStmt) {
-            m_rowStmtGeneration = m_db->generation();
-            const QString sql = QStringLiteral("SELECT * FROM %1 WHERE rowid=?").arg(quoted(m_table));
-            const QByteArray utf8 = sql.toUtf8();
-            const int rc = sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), &m_rowStmt, nullptr);
-            if (rc != SQLITE_OK)
-                throw m_db->engineError(rc, sql);
-        }
-        // Reset at once after the read: a statement left open would hold the file's shared lock.
-        struct Reset {
-            sqlite3_stmt* st;
-            ~Reset() { sqlite3_reset(st); }
-        } reset{m_rowStmt};
-        sqlite3_bind_int64(m_rowStmt, 1, id);
-        const int rc = sqlite3_step(m_rowStmt);
-        if (rc == SQLITE_DONE)
-            throw errors::recordDeleted();
-        if (rc != SQLITE_ROW)
-            throw m_db->engineError(rc, QStringLiteral("SELECT * FROM %1 WHERE rowid=?").arg(quoted(m_table)));
-        m_row.clear();
-        for (int i = 0; i < m_columns.size(); ++i)
-            m_row << columnValue(m_rowStmt, i);
+        follow(true); // read by its rowid: from the file in place, which may have kept this row only
+        Key& key = keyAt(m_pos);
+        if (key.held)
+            m_row = heldRow(key);
+        else
+            m_row = rowById(key.id);
     }
+    m_rowEpoch = m_epoch;
     m_rowLoaded = true;
+}
+
+QVariantList Recordset::rowById(qint64 id) const
+{
+    sqlite3* h = m_db->connection(m_epoch);
+    if (m_rowStmt && m_rowStmtGeneration != m_db->generation()) {
+        sqlite3_finalize(m_rowStmt); // of the connection to the file that was in place before
+        m_rowStmt = nullptr;
+    }
+    const QString sql = QStringLiteral("SELECT * FROM %1 WHERE rowid=?").arg(quoted(m_table));
+    if (!m_rowStmt) {
+        m_rowStmtGeneration = m_db->generation();
+        const QByteArray utf8 = sql.toUtf8();
+        const int rc = sqlite3_prepare_v2(h, utf8.constData(), int(utf8.size()), &m_rowStmt, nullptr);
+        if (rc != SQLITE_OK)
+            throw m_db->engineError(rc, sql);
+    }
+    // Reset at once after the read: a statement left open would hold the file's shared lock.
+    struct Reset {
+        sqlite3_stmt* st;
+        ~Reset() { sqlite3_reset(st); }
+    } reset{m_rowStmt};
+    sqlite3_bind_int64(m_rowStmt, 1, id);
+    const int rc = sqlite3_step(m_rowStmt);
+    if (rc == SQLITE_DONE)
+        throw errors::recordDeleted();
+    if (rc != SQLITE_ROW)
+        throw m_db->engineError(sqlite3_extended_errcode(h), sql);
+    QVariantList row;
+    row.reserve(m_columns.size());
+    for (int i = 0; i < m_columns.size(); ++i)
+        row << columnValue(m_rowStmt, i);
+    return row;
+}
+
+QVariantList Recordset::heldRow(Key& key) const
+{
+    // The row of that rowid in the file in place is the one read when it is still in the set, in its place, and
+    // holds what it held when it was read.
+    Stmt st(*m_db, QStringLiteral("SELECT * FROM %1 WHERE rowid=? AND (%2)")
+                       .arg(quoted(m_table), m_where.isEmpty() ? QStringLiteral("1") : m_where), m_epoch);
+    st.bind(1, key.id);
+    QVariantList row;
+    if (st.step()) {
+        row.reserve(m_columns.size());
+        for (int i = 0; i < m_columns.size(); ++i)
+            row << st.column(i);
+    }
+    bool same = !row.isEmpty() && (m_held.isEmpty() || row == m_held);
+    for (size_t i = 0; same && i < m_order.size(); ++i)
+        same = row[m_index.at(m_order[i].name.toLower())] == key.order[qsizetype(i)];
+    if (!same)
+        throw errors::fileReplaced(m_db->path());
+    key.held = false;
+    m_held.clear();
+    return row;
 }
 
 const QVariant& Recordset::currentValue(int column) const
@@ -610,6 +688,7 @@ std::vector<qint64> Recordset::columnNumbers(const QString& name) const
 
 QVariantList Recordset::columnValues(const QString& name) const
 {
+    follow(true);
     const int col = columnIndex(name);
     QVariantList out;
     if (m_kind == Kind::Result) {
@@ -736,8 +815,7 @@ QString Recordset::readRowCondition(WriteCheck check, QVariantList& binds) const
             continue;
         const QVariant& v = m_row.value(i);
         // Compared byte for byte: a change of case or accent by another workstation is a change.
-        conds << quoted(m_columns[i])
-                + (v.typeId() == QMetaType::QString ? QStringLiteral(" IS (? COLLATE BINARY)") : QStringLiteral(" IS ?"));
+        conds << quoted(m_columns[i]) + (isText(v) ? QStringLiteral(" IS (? COLLATE BINARY)") : QStringLiteral(" IS ?"));
         binds << v;
     }
     return conds.join(QStringLiteral(" AND "));
@@ -761,6 +839,7 @@ void Recordset::Update(WriteCheck check)
 {
     if (m_editMode == EditMode::None)
         throw DbError(DbError::UpdateWithoutEdit, QStringLiteral("Mise à jour sans AddNew ni Edit"));
+    follow(true);
     m_cache.clear(); // read again after what is written now
     m_page.clear();
     QStringList names;
@@ -781,12 +860,18 @@ void Recordset::Update(WriteCheck check)
         if (wasEmpty)
             m_pos = total() - 1;
     } else if (!m_pending.empty()) {
+        if (m_pos < 0 || m_pos >= total())
+            throw errors::fileReplaced(m_db->path()); // its row went with the file it was read from
+        // Read from a file met before the one in place: written only over what it held.
+        const bool earlier = m_rowEpoch != m_epoch;
+        if (earlier)
+            check = WriteCheck::Unchanged;
         QStringList sets;
         for (const QString& n : names)
             sets << n + QStringLiteral("=?");
         QVariantList binds;
         for (const auto& [k, v] : m_pending)
-            binds << v;
+            binds << asStored(v, m_row.value(columnIndex(k)));
         QVariantList rowBinds;
         const QString row = readRowCondition(check, rowBinds);
         Stmt st(*m_db, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), joined(sets), row),
@@ -797,7 +882,7 @@ void Recordset::Update(WriteCheck check)
         st.step();
         // Nothing stored: the row went or changed meanwhile (another workstation); the edit stays pending.
         if (st.changes() == 0)
-            throw writeRefused(check);
+            throw earlier ? errors::fileReplaced(m_db->path()) : writeRefused(check);
         m_rowLoaded = false;
     }
     m_pending.clear();
@@ -808,8 +893,9 @@ void Recordset::Delete(WriteCheck check)
 {
     if (!updatable())
         throw errors::notUpdatable();
+    follow(true);
     requireCurrent();
-    loadRow();
+    loadRow(); // a row held from a file met before is checked by what it held
     m_cache.clear();
     m_page.clear();
     QVariantList binds;
@@ -857,6 +943,8 @@ void Recordset::FindFirst(const QString& criteria)
 {
     if (!updatable())
         throw DbError(DbError::NotUpdatable, QStringLiteral("Recherche impossible sur ce jeu d'enregistrements"));
+    dropEdit();
+    follow(true);
     const QString condition = jetToSqlite(criteria);
     // Found only once a row is current: a search that fails on an error has found nothing.
     m_noMatch = true;
@@ -897,6 +985,8 @@ void Recordset::FindFirst(const QString& criteria)
 
 void Recordset::MoveFirst()
 {
+    dropEdit();
+    follow(true);
     start();
     if (live() == 0 && complete())
         throw errors::noCurrentRecord();
@@ -910,6 +1000,8 @@ void Recordset::MoveFirst()
 
 void Recordset::MoveLast()
 {
+    dropEdit();
+    follow(true);
     start();
     if (live() == 0 && complete())
         throw errors::noCurrentRecord();
@@ -923,6 +1015,8 @@ void Recordset::MoveLast()
 
 void Recordset::MoveNext()
 {
+    dropEdit();
+    follow(!inFreshPage(m_pos + 1));
     start();
     const bool fromDeleted = m_pos >= 0 && m_pos < total() && keyAt(m_pos).deleted;
     if (!fromDeleted && isEOF())
@@ -934,6 +1028,8 @@ void Recordset::MoveNext()
 
 void Recordset::MovePrevious()
 {
+    dropEdit();
+    follow(!inFreshPage(m_pos - 1));
     start();
     const bool fromDeleted = m_pos >= 0 && m_pos < total() && keyAt(m_pos).deleted;
     if (!fromDeleted && isBOF())

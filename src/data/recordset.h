@@ -21,11 +21,16 @@ class Database;
 // its query gives, in its order (ties in table order), followed by the rows added through it; rows added by
 // others after the open are left out. No statement stays open between calls, so that another workstation is
 // never kept from writing.
+// When another file is met in place (Database::fileEpoch), the set keeps its current row only, by what it held:
+// read again, it must still hold that, or it is refused (FileReplaced); the moves read the rows around it from the
+// file in place. A result of aggregates keeps what it read.
 class Recordset {
 public:
     // What a write through the set requires of the row it read. Unchanged: every column still holds what was
-    // read (else RowChanged, or RecordDeleted when the row is gone or is another row now). SameRow: the row is
-    // still the one read (its key columns), whatever else another workstation changed in it.
+    // read, texts byte for byte (else RowChanged, or RecordDeleted when the row is gone or is another record now).
+    // SameRow: the row is still the record read (its rowid and key columns, schema.h), whatever else another
+    // workstation changed in it. A row read from a file met before the one in place is written Unchanged only,
+    // and refused as FileReplaced.
     enum class WriteCheck { Unchanged, SameRow };
 
     Recordset(std::shared_ptr<Database> db, const QString& jetSql);
@@ -47,6 +52,7 @@ public:
     void setField(const QString& name, const QVariant& value);
 
     void AddNew();
+    // The moves and the searches drop an edit or an addition under way, as DAO does.
     void Edit();
     // A failed Update leaves the edit pending: the caller may cancel it or try again with SameRow.
     void Update(WriteCheck check = WriteCheck::Unchanged);
@@ -82,18 +88,25 @@ private:
         qint64 id;            // rowid (Result: index of the row)
         QVariantList order;   // the values of the ORDER BY columns (Paged)
         bool deleted = false; // deleted through this set (or read twice): skipped by the moves
+        bool held = false;    // read from a file met before the one in place: checked by what it held
     };
     struct OrderColumn {
         QString name;
         bool descending;
     };
 
+    // Takes in another file met in place since the set last read (see the class); always: the file is looked
+    // at now (before a move reads a row it has not in memory), else a look a few milliseconds old will do.
+    void follow(bool always) const;
+    void dropEdit();
     void requireCurrent() const;
     // The condition that the current row is the one read (SameRow) or still holds what was read (Unchanged).
     QString readRowCondition(WriteCheck check, QVariantList& binds) const;
     // After a write that changed nothing: why, as the error to throw.
     DbError writeRefused(WriteCheck check) const;
     void loadRow() const;
+    QVariantList rowById(qint64 id) const;
+    QVariantList heldRow(Key& key) const;
     // The current row's value of a column, read.
     const QVariant& currentValue(int column) const;
     int columnIndex(const QString& name) const;
@@ -114,19 +127,22 @@ private:
     std::vector<Key> readKeys(const QString& sql, const QVariantList& binds, int limit) const;
     void readKeys(const QString& sql, const QVariantList& binds, int limit, bool withRows, std::vector<Key>& into) const;
     bool pageFresh() const;
+    // Whether the row at i is read already, with a stretch still fresh: a walk takes it from memory.
+    bool inFreshPage(int i) const;
     void loadResults() const;
     bool readGroups() const;
     bool readWhole(int most) const;
     bool findAmongAdded(const QString& condition);
 
     std::shared_ptr<Database> m_db;
-    quint64 m_epoch = 0;                   // the file the set was read from (Database::fileEpoch)
+    mutable quint64 m_epoch = 0;           // the file the set was read from (Database::fileEpoch)
+    mutable bool m_stale = false;          // Keyset read from a file met before: its rowids name nothing
     Kind m_kind = Kind::Paged;
     QString m_table;                       // empty for a read-only result (aggregates, GROUP BY)
     QString m_sql;                         // the query as SQLite runs it
     QString m_where;                       // Paged: the set's condition, empty for every row
     std::vector<OrderColumn> m_order;      // Paged: the ORDER BY columns
-    qint64 m_maxId = 0;                    // rows above were added after the open
+    mutable qint64 m_maxId = 0;            // rows above were added after the open
     QStringList m_columns;                 // names as the query gives them
     std::unordered_map<QString, int> m_index; // lower-case name -> column
     mutable QString m_lastName;            // the name asked last, as written, and its column: a walk asks one
@@ -142,6 +158,7 @@ private:
     mutable int m_pageFirst = 0;
     mutable qint64 m_pageRead = 0;         // when, on the monotonic clock (ms)
     mutable quint64 m_pageWrites = 0;      // writesSoFar() then
+    mutable quint64 m_pageChanges = 0;     // Database::fileChanges() then
     mutable std::vector<QVariantList> m_results; // Result: the rows themselves
     mutable bool m_started = false;
     mutable bool m_atStart = false;        // m_rows begins with the set's first row
@@ -159,6 +176,8 @@ private:
     bool m_noMatch = false;
     mutable bool m_rowLoaded = false;
     mutable QVariantList m_row;
+    mutable quint64 m_rowEpoch = 0;        // the file m_row was read from
+    mutable QVariantList m_held;           // what the held row held, when it was read
     mutable sqlite3_stmt* m_rowStmt = nullptr; // the row fetch of a dynaset, prepared once a connection
     mutable quint64 m_rowStmtGeneration = 0;
     EditMode m_editMode = EditMode::None;

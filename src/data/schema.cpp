@@ -11,20 +11,25 @@
 
 namespace data {
 
-bool coupleExists(Database& db, int numero)
+bool coupleExists(Database& db, qint64 numero)
 {
     return !db.OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=") + QString::number(numero))->isEOF();
 }
 
 QStringList rowKeyColumns(const QString& table)
 {
-    // A couple's exams, a sheet's follow-up, a list's items.
-    if (table.compare(QLatin1String("EXAMENS"), Qt::CaseInsensitive) == 0)
-        return {QStringLiteral("NUMERO")};
-    if (table.compare(QLatin1String("GROSSESSE"), Qt::CaseInsensitive) == 0)
-        return {QStringLiteral("NUMFICH")};
-    if (table.compare(QLatin1String("OPTIONS"), Qt::CaseInsensitive) == 0)
-        return {QStringLiteral("NUMEROS")};
+    // A couple by its number and names, a sheet by its couple and number, a couple's exams, a sheet's follow-up,
+    // a list's item by its text.
+    static const std::pair<const char*, QStringList> keys[] = {
+        {"CIVILITES", {"Nom", "Prenom", "NOMPART", "PRENOMPART"}},
+        {"FICHE", {"NUMERO", "NUMFICH"}},
+        {"EXAMENS", {"NUMERO"}},
+        {"GROSSESSE", {"NUMFICH"}},
+        {"OPTIONS", {"NUMEROS", "TEXTE"}},
+    };
+    for (const auto& [name, columns] : keys)
+        if (table.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
+            return columns;
     return {};
 }
 

@@ -15,13 +15,14 @@ const QStringList& examColumns();
 // existing file, at its opening. An index adds no table, column or list and changes no stored value.
 const QStringList& indexStatements();
 
-// The columns besides the rowid that tell a table's row from another row given the same rowid later: the
-// tables whose rowid is no counter of their own may give a deleted row's rowid to a new row.
+// The columns besides the rowid that make a row the record a window showed, whatever happened to the file since:
+// a rowid may be given again to another row, and a file put in place (a backup restored) may hold another record
+// under it.
 QStringList rowKeyColumns(const QString& table);
 
 // Whether the couple still has its CIVILITES row: a window open on a couple deleted since (from the main window
 // or another workstation) must not store rows under it. Throws DbError like any read.
-bool coupleExists(Database& db, int numero);
+bool coupleExists(Database& db, qint64 numero);
 
 // Creates a new database file with the five tables, their indexes and the starter lists; with demo, a few
 // sample couples, exams and cycles. Refuses an existing file. Returns an empty text on success, the reason

@@ -13,7 +13,7 @@ int topLevel(const QString& sql, QLatin1String keyword, int from)
     const int n = int(sql.size());
     const int k = int(keyword.size());
     auto isWord = [](QChar c) { return c.isLetterOrNumber() || c == QLatin1Char('_'); };
-    for (int i = from; i < n; ++i) {
+    for (int i = std::max(from, 0); i < n; ++i) {
         const QChar c = sql[i];
         if (c == QLatin1Char('\'')) {
             for (++i; i < n; ++i)

@@ -7,7 +7,8 @@
 
 namespace data::sqltext {
 
-// Where a top-level keyword starts at or after from, or -1; quotes and parentheses are skipped.
+// Where a top-level keyword starts at or after from (the start when from is before it), or -1; quotes and
+// parentheses are skipped.
 int topLevel(const QString& sql, QLatin1String keyword, int from = 0);
 
 // The items of a list at top level (ORDER BY a, b DESC).

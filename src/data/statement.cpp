@@ -2,6 +2,7 @@
 
 #include "data/database.h"
 
+#include <ctime>
 #include <sqlite3.h>
 
 namespace data {
@@ -10,8 +11,23 @@ namespace {
 quint64 g_writes = 0; // the user-interface thread's alone
 }
 
+qint64 monotonicMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &t);
+    return qint64(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
 quint64 writesSoFar() { return g_writes; }
 void countWrite() { ++g_writes; }
+
+namespace {
+
+// Made once: QVariant::toString() of a StoredText gives the text the decoder makes of its bytes.
+[[maybe_unused]] const bool g_storedTextReads = QMetaType::registerConverter<StoredText, QString>(
+    [](const StoredText& t) { return QString::fromUtf8(t.bytes); });
+
+} // namespace
 
 QVariant columnValue(sqlite3_stmt* st, int i)
 {
@@ -19,10 +35,26 @@ QVariant columnValue(sqlite3_stmt* st, int i)
     case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(st, i)));
     case SQLITE_FLOAT: return QVariant(sqlite3_column_double(st, i));
     case SQLITE_NULL: return QVariant();
-    default:
-        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, i)),
-                                          sqlite3_column_bytes(st, i)));
+    case SQLITE_BLOB:
+        return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(st, i)), sqlite3_column_bytes(st, i)));
+    default: {
+        const QByteArrayView bytes(sqlite3_column_text(st, i), sqlite3_column_bytes(st, i));
+        if (bytes.isValidUtf8())
+            return QVariant(QString::fromUtf8(bytes));
+        return QVariant::fromValue(StoredText{bytes.toByteArray()});
     }
+    }
+}
+
+bool isText(const QVariant& v)
+{
+    return v.typeId() == QMetaType::QString || v.metaType() == QMetaType::fromType<StoredText>();
+}
+
+QVariant asStored(const QVariant& shown, const QVariant& stored)
+{
+    const bool made = stored.typeId() == QMetaType::QByteArray || stored.metaType() == QMetaType::fromType<StoredText>();
+    return made && shown.typeId() == QMetaType::QString && shown.toString() == stored.toString() ? stored : shown;
 }
 
 void bindValue(sqlite3_stmt* st, int i, const QVariant& v)
@@ -46,7 +78,17 @@ void bindValue(sqlite3_stmt* st, int i, const QVariant& v)
     case QMetaType::Float:
         sqlite3_bind_double(st, i, v.toDouble());
         break;
+    case QMetaType::QByteArray: {
+        const QByteArray blob = v.toByteArray();
+        sqlite3_bind_blob(st, i, blob.constData(), int(blob.size()), SQLITE_TRANSIENT);
+        break;
+    }
     default: {
+        if (v.metaType() == QMetaType::fromType<StoredText>()) {
+            const QByteArray& bytes = static_cast<const StoredText*>(v.constData())->bytes;
+            sqlite3_bind_text(st, i, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+            break;
+        }
         const QByteArray utf8 = v.toString().toUtf8();
         sqlite3_bind_text(st, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
     }

@@ -40,7 +40,9 @@ ProgressWindow::ProgressWindow(const QString& what)
 void ProgressWindow::tell(const QString& step, double done)
 {
     m_step->setText(step);
-    m_bar->setValue(int(done * 1000));
+    // Unknown: the bar runs to and fro.
+    m_bar->setRange(0, done < 0 ? 0 : 1000);
+    m_bar->setValue(done < 0 ? 0 : int(done * 1000));
 }
 
 void ProgressWindow::closeEvent(QCloseEvent* event) { event->ignore(); }

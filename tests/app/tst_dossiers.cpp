@@ -5,8 +5,11 @@
 #include "data/globals.h"
 #include "support/rawdb.h"
 #include "support/testenv.h"
+#include "support/workstation.h"
 
 #include <QClipboard>
+#include <QFile>
+#include <QProcess>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
@@ -333,32 +336,62 @@ private slots:
         QCOMPARE(w->box("Tel1Txt")->text(), QString("05"));
     }
 
-    // Another workstation saved the dossier after the window read it: the user chooses, nothing is lost unseen.
+    // Since the window read the dossier, another workstation saved it, or changed its names, or a file where its
+    // number is another couple's was put in place (another file copied over, an earlier backup in which another
+    // workstation then created a couple that got the number again). The save reaches that couple only: the user
+    // chooses over another's change of it, and is told when it is no longer there.
     void modificationOverAnotherWorkstationsChange_data()
     {
+        QTest::addColumn<QString>("meanwhile");
         QTest::addColumn<bool>("overwrite");
-        QTest::newRow("stored over it") << true;
-        QTest::newRow("left to them") << false;
+        QTest::newRow("stored over it") << "changed" << true;
+        QTest::newRow("left to them") << "changed" << false;
+        QTest::newRow("names changed there") << "renamed" << false;
+        QTest::newRow("another file copied over") << "copied" << false;
+        QTest::newRow("an earlier copy put back, the number given again") << "earlier" << false;
     }
     void modificationOverAnotherWorkstationsChange()
     {
+        QFETCH(QString, meanwhile);
         QFETCH(bool, overwrite);
         TestEnv env;
+        const QString theirs = env.path("theirs.mdb");
+        QVERIFY(QFile::copy(env.dbPath(), theirs));
         const int n = fixture::addCouple(env.dbPath(), {{"Nom", "MARTIN"}, {"TEL1", "01"}});
         Form3* w = openModify("MARTIN");
         w->box("Tel1Txt")->setText("99");
-        QVERIFY(RawDb(env.dbPath()).exec(QString("UPDATE CIVILITES SET Nom='DURAND' WHERE numero=%1").arg(n)));
+        const QString couple = QString("numero=%1").arg(n);
+        if (meanwhile == "changed")
+            QVERIFY(workstation::act({"sql", env.dbPath(), "UPDATE CIVILITES SET TEL1='02' WHERE " + couple}));
+        if (meanwhile == "renamed")
+            QVERIFY(workstation::act({"sql", env.dbPath(), "UPDATE CIVILITES SET Nom='DURAND' WHERE " + couple}));
+        if (meanwhile == "copied") {
+            QVERIFY(workstation::act({"sql", theirs, "INSERT INTO CIVILITES (Nom) VALUES ('LEROY')",
+                                      "UPDATE CIVILITES SET Ville='PAU'"}));
+            QCOMPARE(QProcess::execute("cp", {theirs, env.dbPath()}), 0);
+        }
+        if (meanwhile == "earlier") {
+            QCOMPARE(QProcess::execute("cp", {theirs, env.dbPath()}), 0);
+            QVERIFY(workstation::act({"sql", env.dbPath(), "INSERT INTO CIVILITES (Nom) VALUES ('LEROY')",
+                                      "UPDATE CIVILITES SET Ville='PAU'"}));
+        }
         env.messages.answerYes();
-        env.messages.answer(overwrite ? platform::MsgResult::Yes : platform::MsgResult::No);
+        QStringList expected = {"Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?"};
+        if (meanwhile == "changed") {
+            env.messages.answer(overwrite ? platform::MsgResult::Yes : platform::MsgResult::No);
+            expected << "Ce dossier a été modifié sur un autre poste depuis son ouverture. Enregistrer quand même vos "
+                        "modifications ?";
+        } else {
+            expected << "Les modifications n'ont pas pu être enregistrées : ce dossier a été supprimé ou remplacé "
+                        "sur un autre poste.";
+        }
         click(w, "Command2");
-        QStringList expected = {"Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?",
-                                "Ce dossier a été modifié sur un autre poste depuis son ouverture. Enregistrer quand "
-                                "même vos modifications ?"};
         if (overwrite)
             expected << "Fiche courante modifiée";
         QCOMPARE(env.messages.texts(), expected);
-        QCOMPARE(column(env.dbPath(), n, "Nom"), overwrite ? QString("MARTIN") : QString("DURAND"));
-        QCOMPARE(column(env.dbPath(), n, "TEL1"), overwrite ? QString("99") : QString("01"));
+        const QString nom = meanwhile == "renamed" ? "DURAND" : meanwhile == "changed" ? "MARTIN" : "LEROY";
+        const QString tel = overwrite ? "99" : meanwhile == "changed" ? "02" : meanwhile == "renamed" ? "01" : "";
+        QCOMPARE(column(env.dbPath(), n, "Nom") + "/" + column(env.dbPath(), n, "TEL1"), nom + "/" + tel);
         QCOMPARE(forms().isLoaded<Form3>(), !overwrite);
         if (!overwrite)
             QCOMPARE(w->box("Tel1Txt")->text(), QString("99"));
@@ -378,5 +411,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDossiers)
+FOLIVEX_TEST_MAIN(TestDossiers)
 #include "tst_dossiers.moc"

@@ -2,6 +2,8 @@
 #include "data/database.h"
 #include "data/jetsql.h"
 #include "data/schema.h"
+#include "data/sqltext.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 
 #include <QFileInfo>
@@ -219,6 +221,15 @@ private slots:
         rs->setField("SECU", "2 75 03");
         rs->Update();
         QCOMPARE(db->OpenRecordset("SELECT*FROM CIVILITES")->text("SECU"), QString("2 75 03"));
+        // A move drops the edit under way: nothing reaches the row moved to.
+        addCouple("B", "b");
+        auto list = db->OpenRecordset("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM");
+        list->Edit();
+        list->setField("SECU", "PENDANT");
+        list->MoveNext();
+        QVERIFY(!list->editing());
+        QVERIFY_THROWS_EXCEPTION(DbError, list->Update());
+        QCOMPARE(column("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM", "SECU"), QStringList({"2 75 03", ""}));
         // A row deleted elsewhere: the update fails instead of storing nothing in silence.
         db->exec("DELETE FROM CIVILITES");
         try {
@@ -351,10 +362,10 @@ private slots:
                                                  << "A|AUTRE LISTE";
         QTest::newRow("rowid given again, delete") << "reused" << "delete" << int(DbError::RecordDeleted)
                                                    << "A|AUTRE LISTE";
-        // Changed there: refused, then stored over it when the caller insists.
-        QTest::newRow("changed, edit") << "changed" << "edit" << int(DbError::RowChanged) << "A|NOUVEAU";
-        QTest::newRow("changed, delete") << "changed" << "delete" << int(DbError::RowChanged) << "A";
-        QTest::newRow("accent changed, edit") << "accent" << "edit" << int(DbError::RowChanged) << "A|NOUVEAU";
+        // An item is its list and its text: another text there is another item, never touched.
+        QTest::newRow("changed, edit") << "changed" << "edit" << int(DbError::RecordDeleted) << "A|B2";
+        QTest::newRow("changed, delete") << "changed" << "delete" << int(DbError::RecordDeleted) << "A|B2";
+        QTest::newRow("accent changed, edit") << "accent" << "edit" << int(DbError::RecordDeleted) << "A|b";
         QTest::newRow("unchanged, edit") << "" << "edit" << 0 << "A|NOUVEAU";
     }
     void writesReachOnlyTheRowRead()
@@ -403,6 +414,31 @@ private slots:
         QCOMPARE(column("SELECT*FROM OPTIONS WHERE NUMEROS BETWEEN 31 AND 32", "TEXTE").join('|'), listsAfter);
     }
 
+    // Values another tool stored that are no UTF-8 text (bytes of another encoding, a blob): a row holding them
+    // compares equal to itself, and what the windows write back as shown keeps them byte for byte.
+    void storedBytesStayAsStored()
+    {
+        RawDb(env->dbPath()).exec("INSERT INTO CIVILITES (Nom, ADRESSE1, TEL2) VALUES ('OCTETS', "
+                                  "CAST(x'4c61c3e9' AS TEXT), x'00ff10')");
+        auto rs = db->OpenRecordset("SELECT*FROM CIVILITES WHERE NUMERO=1");
+        QVERIFY(!rs->text("ADRESSE1").isEmpty());
+        rs->Edit();
+        for (const char* shown : {"Nom", "ADRESSE1", "TEL2"})
+            rs->setField(shown, rs->text(shown));
+        rs->setField("Ville", "PAU");
+        try {
+            rs->Update();
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(e.message()));
+        }
+        RawDb raw(env->dbPath());
+        QCOMPARE(raw.text("SELECT typeof(ADRESSE1) || hex(ADRESSE1) || typeof(TEL2) || hex(TEL2) || Ville "
+                          "FROM CIVILITES"),
+                 QString("text4C61C3E9blob00FF10PAU"));
+        rs->Delete();
+        QCOMPARE(raw.text("SELECT count(*) FROM CIVILITES"), QString("0"));
+    }
+
     void searchesAndCountsAtTheEdges()
     {
         // A search that fails on an error has found nothing.
@@ -448,6 +484,12 @@ private slots:
         QCOMPARE(data::jetToSqlite("X='12AND'"), QString("X='12AND'"));
         QCOMPARE(data::jetToSqlite("TEL1=\"a'b\""), QString("TEL1='a''b'"));
         QCOMPARE(data::sqlQuote("D'ARC"), QString("D''ARC"));
+        // The SQL text reader stays inside its text, wherever it is asked to start.
+        const QString quoted = QStringLiteral("'GROUP BY NUMERO");
+        const QString after = QString::fromRawData(quoted.constData() + 1, quoted.size() - 1);
+        QCOMPARE(data::sqltext::topLevel(after, QLatin1String("GROUP"), -1), 0);
+        // A statement without a top-level FROM.
+        QCOMPARE(db->OpenRecordset("SELECT 1 + 1 AS DEUX")->text("DEUX"), QString("2"));
     }
 };
 

@@ -8,8 +8,10 @@
 #include "platform/progresswindow.h"
 #include "support/rawdb.h"
 #include "support/testenv.h"
+#include "support/workstation.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -18,6 +20,7 @@
 
 using data::Database;
 using data::DbError;
+using data::Recordset;
 
 namespace {
 
@@ -371,6 +374,101 @@ private slots:
         QVERIFY(db->OpenRecordset(QStringLiteral("SELECT*FROM EXAMENS WHERE NUMERO=1"))->isEOF());
     }
 
+    // A workstation opens a file of an earlier version while another builds its indexes, however long that takes
+    // (longer than any wait for a lock): it says so and opens the file once the other is done, with nothing left
+    // to build. The other holds the file whole, or only keeps it from being written.
+    void openingWhileAnotherWorkstationBuildsIndexes_data()
+    {
+        QTest::addColumn<QString>("lock");
+        QTest::newRow("file held whole") << "EXCLUSIVE";
+        QTest::newRow("file readable meanwhile") << "IMMEDIATE";
+    }
+    void openingWhileAnotherWorkstationBuildsIndexes()
+    {
+        QFETCH(QString, lock);
+        TestEnv env;
+        addCouples(*Database::open(env.dbPath()), kNoms);
+        RawDb(env.dbPath()).makeEarlierVersion();
+        data::setLockWait(300);
+        ObservedWork observed;
+        data::setLongWork(&observed);
+        QStringList build = {env.dbPath(), "1500", lock};
+        build << data::indexStatements() << QStringLiteral("PRAGMA user_version=%1").arg(data::kJetCollationVersion);
+        const auto other = workstation::startHolding(build);
+        QElapsedTimer waited;
+        waited.start();
+        std::shared_ptr<Database> db;
+        try {
+            db = Database::open(env.dbPath());
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(e.message()));
+        }
+        QVERIFY(waited.elapsed() > 1000);
+        QVERIFY(other->state() == QProcess::NotRunning || other->waitForFinished(10000));
+        QCOMPARE(other->exitCode(), 0);
+        QCOMPARE(observed.shown.size(), 1);
+        QVERIFY2((observed.shown[0] + observed.steps.join('|'))
+                     .contains(QStringLiteral("Un autre poste prépare la base de données %1").arg(env.dbPath())),
+                 qPrintable(observed.shown[0] + " / " + observed.steps.join('|')));
+        QVERIFY(db->indexed());
+        QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM")), kOrdered);
+        RawDb raw(env.dbPath());
+        QCOMPARE(raw.text("PRAGMA integrity_check"), QString("ok"));
+        QCOMPARE(raw.text("PRAGMA user_version"), QString::number(data::kJetCollationVersion));
+    }
+
+    // A file put in place that cannot be opened yet (damaged, or held by another workstation past the wait): the
+    // statements say why, and the next one after it is mended opens it.
+    void aReopenThatFailedIsTriedAgain_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<int>("code");
+        QTest::newRow("a damaged file put in place") << "damaged" << int(DbError::NotADatabase);
+        QTest::newRow("a file put in place held past the wait") << "locked" << int(DbError::Locked);
+    }
+    void aReopenThatFailedIsTriedAgain()
+    {
+        QFETCH(QString, failure);
+        QFETCH(int, code);
+        TestEnv env;
+        const QString good = env.path("good.mdb");
+        QVERIFY(QFile::copy(env.dbPath(), good));
+        addCouples(*Database::open(good), {QStringLiteral("APRES")});
+        addCouples(*Database::open(env.dbPath()), {QStringLiteral("AVANT")});
+        auto db = Database::open(env.dbPath());
+        QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES")), QStringList{"AVANT"});
+        data::setLockWait(200);
+        std::unique_ptr<QProcess> other;
+        if (failure == "damaged") {
+            const QString bad = env.path("bad.mdb");
+            QFile f(bad);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(8192, 'x'));
+            f.close();
+            QCOMPARE(QProcess::execute("mv", {bad, env.dbPath()}), 0);
+        } else {
+            other = workstation::startHolding({good, "800", "EXCLUSIVE"});
+            QCOMPARE(QProcess::execute("mv", {good, env.dbPath()}), 0);
+        }
+        for (int i = 0; i < 2; ++i) {
+            try {
+                names(*db, QStringLiteral("SELECT*FROM CIVILITES"));
+                QFAIL("no failure");
+            } catch (const DbError& e) {
+                QCOMPARE(e.code(), code);
+            }
+        }
+        if (other)
+            QVERIFY(other->state() == QProcess::NotRunning || other->waitForFinished(10000));
+        else
+            QCOMPARE(QProcess::execute("mv", {good, env.dbPath()}), 0);
+        try {
+            QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES")), QStringList{"APRES"});
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(e.message()));
+        }
+    }
+
     void aFileReplacedIsOpenedAnew()
     {
         // Each opening reads the file in place: a restored copy, a file that went away and came back.
@@ -391,57 +489,95 @@ private slots:
         QFile::setPermissions(env.dbPath(), QFile::ReadOwner | QFile::WriteOwner);
     }
 
-    void aFileReplacedUnderAnOpenDatabase_data()
+    // Another file put in place of the one in use, by any way, with any history; or another workstation's write
+    // that failed and was rolled back. Couple 1 is ALPHA in the file read and BRAVO in the one put in place; couple 2
+    // is CHARLIE in both.
+    void filesPutInPlaceUnderAnOpenDatabase_data()
     {
         QTest::addColumn<QString>("how");
-        // A backup restored on another workstation (a file renamed into place); its bytes copied over the file,
-        // whose header counters say nothing changed.
-        QTest::newRow("renamed into place") << "mv";
-        QTest::newRow("bytes copied over") << "cp";
+        QTest::newRow("renamed into place") << "renamed";
+        QTest::newRow("an earlier copy put back") << "earlier";
+        QTest::newRow("a copy with a later change counter") << "later";
+        QTest::newRow("a copy with the same counter, size and times") << "same counter";
+        QTest::newRow("a write rolled back on another workstation") << "rolled back";
     }
-    void aFileReplacedUnderAnOpenDatabase()
+    void filesPutInPlaceUnderAnOpenDatabase()
     {
         QFETCH(QString, how);
         TestEnv env;
-        const QString other = env.path("other.mdb");
-        QVERIFY(QFile::copy(env.dbPath(), other));
+        const QString theirs = env.path("theirs.mdb");
+        addCouples(*Database::open(env.dbPath()), {QStringLiteral("BRAVO"), QStringLiteral("CHARLIE")});
+        QVERIFY(QFile::copy(env.dbPath(), theirs));
         auto db = Database::open(env.dbPath());
-        addCouples(*db, {QStringLiteral("AVANT")});
+        db->exec(QStringLiteral("UPDATE CIVILITES SET Nom='ALPHA' WHERE numero=1"));
         {
-            RawDb raw(other); // one write, as the file in use had: the same counters
-            QVERIFY(raw.exec(QStringLiteral("INSERT INTO CIVILITES (Nom, Prenom) VALUES ('APRES', '')")));
+            RawDb raw(theirs); // as many writes as the file in use had, or more
+            for (int i = 0; i < (how == "later" ? 2 : how == "earlier" ? 0 : 1); ++i)
+                QVERIFY(raw.exec(QStringLiteral("UPDATE CIVILITES SET Nom='BRAVO' WHERE numero=1")));
         }
-        auto held = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM"));
-        QCOMPARE(held->text(QStringLiteral("Nom")), QString("AVANT"));
-        QCOMPARE(QProcess::execute(how, {other, env.dbPath()}), 0);
+        auto alpha = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=1"));
+        auto charlie = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=2"));
+        auto list = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM"));
+        QCOMPARE(alpha->text(QStringLiteral("Nom")), QString("ALPHA"));
+        QCOMPARE(charlie->text(QStringLiteral("Nom")), QString("CHARLIE"));
+        QCOMPARE(list->text(QStringLiteral("Nom")), QString("ALPHA"));
+        const quint64 generation = db->generation();
+        if (how == "renamed") {
+            QCOMPARE(QProcess::execute("mv", {theirs, env.dbPath()}), 0);
+        } else if (how == "rolled back") {
+            QVERIFY(workstation::act({"rollback", env.dbPath(), workstation::kLargeWrite}));
+        } else {
+            const QString times = env.path("times");
+            QCOMPARE(QProcess::execute("touch", {"-r", env.dbPath(), times}), 0);
+            QCOMPARE(QProcess::execute("cp", {theirs, env.dbPath()}), 0);
+            if (how == "same counter")
+                QCOMPARE(QProcess::execute("touch", {"-r", times, env.dbPath()}), 0);
+        }
+        try {
+            const bool replaced = how != "rolled back";
+            const QString one = replaced ? QStringLiteral("BRAVO") : QStringLiteral("ALPHA");
 
-        // Read anew through the same database object: the file in place.
-        QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM")), QStringList{"APRES"});
-        // The couple read from the earlier file is not taken for the row of its number in this one.
-        for (const char* step : {"edit", "delete", "move"}) {
-            try {
-                if (qstrcmp(step, "edit") == 0) {
-                    held->Edit();
-                    held->setField(QStringLiteral("Nom"), QStringLiteral("ECRASE"));
-                    held->Update();
-                } else if (qstrcmp(step, "delete") == 0) {
-                    held->CancelUpdate();
-                    held->Delete();
-                } else {
-                    held->MoveLast();
-                    held->MoveFirst();
-                    held->text(QStringLiteral("Nom"));
+            // What is read is the file in place, whole: no page kept from the earlier one.
+            QCOMPARE(names(*db, QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM")), QStringList({one, "CHARLIE"}));
+            // A write reaches only the couple it read: never BRAVO for ALPHA, even when the caller insists.
+            for (auto check : {Recordset::WriteCheck::Unchanged, Recordset::WriteCheck::SameRow}) {
+                try {
+                    if (!alpha->editing()) {
+                        alpha->Edit();
+                        alpha->setField(QStringLiteral("Ville"), QStringLiteral("ICI"));
+                    }
+                    alpha->Update(check);
+                    QVERIFY2(!replaced, "written over another couple");
+                    break;
+                } catch (const DbError& e) {
+                    QVERIFY2(replaced, qPrintable(e.message()));
+                    QVERIFY2(e.code() != DbError::RowChanged || check == Recordset::WriteCheck::Unchanged,
+                             qPrintable(e.message()));
                 }
-                QFAIL(step);
-            } catch (const DbError& e) {
-                QCOMPARE(e.code(), int(DbError::FileReplaced));
-                QVERIFY2(e.message().contains(QStringLiteral("a été remplacé")), qPrintable(e.message()));
             }
+            if (alpha->editing())
+                alpha->CancelUpdate();
+            if (replaced)
+                QVERIFY_THROWS_EXCEPTION(DbError, alpha->Delete(Recordset::WriteCheck::SameRow));
+            // A row still the same in the file in place stays usable.
+            charlie->Edit();
+            charlie->setField(QStringLiteral("Ville"), QStringLiteral("AUSSI"));
+            charlie->Update();
+            // The list moves through the file in place.
+            list->MoveNext();
+            QCOMPARE(list->text(QStringLiteral("Nom")), QString("CHARLIE"));
+            list->MoveFirst();
+            QCOMPARE(list->text(QStringLiteral("Nom")), one);
+            if (!replaced)
+                QCOMPARE(db->generation(), generation); // nothing reopened
+            addCouples(*db, {QStringLiteral("ENSUITE")});
+            RawDb raw(env.dbPath());
+            QCOMPARE(raw.text(QStringLiteral("PRAGMA integrity_check")), QString("ok"));
+            QCOMPARE(raw.text(QStringLiteral("SELECT Nom || '/' || ifnull(Ville, '') FROM CIVILITES ORDER BY numero")),
+                     QStringLiteral("%1/%2|CHARLIE/AUSSI|ENSUITE/").arg(one, replaced ? QString() : QStringLiteral("ICI")));
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(e.message()));
         }
-        addCouples(*db, {QStringLiteral("ENSUITE")});
-        RawDb raw(env.dbPath());
-        QCOMPARE(raw.text(QStringLiteral("PRAGMA integrity_check")), QString("ok"));
-        QCOMPARE(raw.text(QStringLiteral("SELECT Nom FROM CIVILITES ORDER BY Nom")), QString("APRES|ENSUITE"));
     }
 
     void newFileHasItsIndexesAndVersion()
@@ -455,5 +591,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDataFiles)
+FOLIVEX_TEST_MAIN(TestDataFiles)
 #include "tst_data_files.moc"
