@@ -43,7 +43,19 @@ void reopenDossiers(const QString& sql)
     data::RS_DOSSIERS = data::BASE_DOSSIERS->OpenRecordset(data::SQL_DOSSIERS);
 }
 
-QString coupleNumberText(const QString& caption) { return QString::number(qint64(platform::val(caption))); }
+qint64 coupleNumber(const QString& caption)
+{
+    // Read as digits: a double would lose the last ones of a large number.
+    const QString text = caption.trimmed();
+    qsizetype end = text.startsWith(QLatin1Char('-')) ? 1 : 0;
+    while (end < text.size() && text[end].isDigit() && text[end].unicode() < 128)
+        ++end;
+    bool ok = false;
+    const qint64 n = text.left(end).toLongLong(&ok);
+    return ok ? n : qint64(platform::val(caption));
+}
+
+QString coupleNumberText(const QString& caption) { return QString::number(coupleNumber(caption)); }
 
 void endProgram()
 {

@@ -28,7 +28,9 @@ void reopenDossierBase();
 // SQL_DOSSIERS set to sql and RS_DOSSIERS reopened from it on the current BASE_DOSSIERS. Throws data::DbError.
 void reopenDossiers(const QString& sql);
 
-// The couple number as the main window shows it, read as a whole number and written in plain digits.
+// The couple number as the main window shows it: its leading whole number (64 bits, 0 for none), and that number
+// in plain digits.
+qint64 coupleNumber(const QString& caption);
 QString coupleNumberText(const QString& caption);
 
 // Ends the program through the registry's quit hook (tests replace it), or quits the event loop.

@@ -199,15 +199,14 @@ void Form4::moveTo(Move move)
                 rs->MoveLast();
             break;
         }
-    } catch (const DbError& e) {
-        if (e.code() == DbError::NoCurrentRecord) {
-            notice(QStringLiteral("Pas de Patient enregistré"));
-            return;
-        }
-    }
-    try {
+        // The couple the list stands on now, unless it can no longer be read (deleted elsewhere meanwhile).
         AFFICHE();
-    } catch (const DbError&) {
+    } catch (const DbError& e) {
+        if (e.code() == DbError::NoCurrentRecord)
+            notice(QStringLiteral("Pas de Patient enregistré"));
+        else
+            tellDbError(QStringLiteral("Ce dossier ne peut pas être affiché."), e);
+        return;
     }
     app::AFFICHE_AGE();
     app::COLORE_AGE();

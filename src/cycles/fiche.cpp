@@ -8,15 +8,15 @@
 
 namespace cycles {
 
-QString sheetsQuery(int couple)
+QString sheetsQuery(qint64 couple)
 {
     return QStringLiteral("SELECT*FROM FICHE WHERE NUMERO=") + QString::number(couple) +
            QStringLiteral(" ORDER BY NUMFICH");
 }
 
-QString sheetsCriteria(int couple) { return QStringLiteral("NUMERO=") + QString::number(couple); }
+QString sheetsCriteria(qint64 couple) { return QStringLiteral("NUMERO=") + QString::number(couple); }
 
-int nextSheetNumber(const std::shared_ptr<data::Database>& db, int couple)
+int nextSheetNumber(const std::shared_ptr<data::Database>& db, qint64 couple)
 {
     auto rs = db->OpenRecordset(sheetsQuery(couple));
     rs->FindFirst(sheetsCriteria(couple));

@@ -13,11 +13,11 @@ namespace cycles {
 inline const QString kNoWorkbook = QStringLiteral("Pas de Fiche stim");
 
 // "SELECT*FROM FICHE WHERE NUMERO=12 ORDER BY NUMFICH" and its criteria "NUMERO=12".
-QString sheetsQuery(int couple);
-QString sheetsCriteria(int couple);
+QString sheetsQuery(qint64 couple);
+QString sheetsCriteria(qint64 couple);
 
 // One past the couple's highest NUMFICH (a freed number below it is not given again); 1 for a first sheet.
-int nextSheetNumber(const std::shared_ptr<data::Database>& db, int couple);
+int nextSheetNumber(const std::shared_ptr<data::Database>& db, qint64 couple);
 
 // The workbook name of a new sheet: five letters of the surname, two of the first name, the sheet number,
 // "_" and the day number of the save: MARTICl3_38426.xls.

@@ -1,5 +1,6 @@
 #include "cycles/form5.h"
 
+#include "app/dossier.h"
 #include "app/form4.h"
 #include "cycles/fiche.h"
 #include "cycles/form6.h"
@@ -31,10 +32,10 @@ using platform::forms;
 namespace {
 
 // The main window's couple number, or 0 when the main window is not loaded.
-int mainCouple()
+qint64 mainCouple()
 {
     const Form4* main = forms().find<Form4>();
-    return main ? int(platform::val(main->ui->NumLbl->text())) : 0;
+    return main ? app::coupleNumber(main->ui->NumLbl->text()) : 0;
 }
 
 void reportDbError(const QString& what, const data::DbError& e)
@@ -45,10 +46,10 @@ void reportDbError(const QString& what, const data::DbError& e)
 QString plainNumber(qint64 n) { return QString::number(n); }
 
 // A positive whole number typed in a box; 0 otherwise.
-int positiveWhole(const QString& text)
+qint64 positiveWhole(const QString& text)
 {
     bool ok = false;
-    const int n = text.trimmed().toInt(&ok);
+    const qint64 n = text.trimmed().toLongLong(&ok);
     return ok && n > 0 ? n : 0;
 }
 
@@ -99,12 +100,12 @@ void Form5::Form_Load() { loadCouple(mainCouple()); }
 // so that names, sheets, diagnosis and warning always belong to the same couple.
 void Form5::TxtNumPat_Change()
 {
-    const int n = positiveWhole(ui->TxtNumPat->text());
+    const qint64 n = positiveWhole(ui->TxtNumPat->text());
     if (n > 0 && n != m_couple)
         loadCouple(n);
 }
 
-void Form5::loadCouple(int couple)
+void Form5::loadCouple(qint64 couple)
 {
     if (const Form4* main = forms().find<Form4>()) {
         ui->LblNumClin->setText(main->ui->LblNumClin->text());
@@ -326,16 +327,16 @@ void Form5::CmdModif_Click()
 
 void Form5::CmdSupprimer_Click()
 {
-    const int sheetId = positiveWhole(ui->TxtNumIntFich->text());
-    if (!hasCurrentSheet() || sheetId == 0)
+    if (!hasCurrentSheet() || positiveWhole(ui->TxtNumIntFich->text()) == 0)
         return;
     if (platform::askYesNo(QStringLiteral("Voulez vous vraiment SUPPRIMER cette Fiche ?"))) {
         try {
-            m_db = data::Database::open(data::CHEMIN_BASE);
-            auto rs = m_db->OpenRecordset(QStringLiteral("SELECT*FROM FICHE WHERE NUMINTFICH=") + plainNumber(sheetId) +
-                                          QStringLiteral(" AND NUMERO=") + plainNumber(m_couple));
-            if (rs->RecordCount() > 0)
-                rs->Delete();
+            // The sheet as shown: another workstation's change since is not deleted unseen.
+            platform::deleteRow(*m_rs,
+                                QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son ouverture. "
+                                               "La supprimer quand même ?"),
+                                QStringLiteral("La fiche n'a pas pu être supprimée : elle a été supprimée ou "
+                                               "remplacée sur un autre poste."));
         } catch (const data::DbError& e) {
             reportDbError(QStringLiteral("La fiche n'a pas pu être supprimée."), e);
         }
@@ -393,7 +394,7 @@ void Form5::Command5_Click()
 {
     data::CHEMINS_BASE = platform::getSetting(data::kSettingsApp, data::kSettingsSection, QStringLiteral("Chemins"),
                                               platform::programDir());
-    const int sheetId = positiveWhole(ui->TxtNumIntFich->text());
+    const qint64 sheetId = positiveWhole(ui->TxtNumIntFich->text());
     if (sheetId == 0) {
         platform::notice(QStringLiteral("Aucune fiche n'est affichée : pas de suivi de grossesse possible."));
         return;

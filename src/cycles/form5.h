@@ -26,7 +26,7 @@ public:
     report::Page IMPRIME() const;
 
     // The couple whose sheets the window shows (fixed by its load, never the main window's current one).
-    int couple() const { return m_couple; }
+    qint64 couple() const { return m_couple; }
 
     void Command1_Click();
     void Command2_Click();
@@ -52,7 +52,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    void loadCouple(int couple);
+    void loadCouple(qint64 couple);
     QString reportPdfPath() const;
     void loadReferenceLists();
     void checkExams();
@@ -66,7 +66,7 @@ private:
     std::shared_ptr<data::Database> m_db;
     std::shared_ptr<data::Recordset> m_rs;
     QString m_sql;
-    int m_couple = 0;
+    qint64 m_couple = 0;
     office::ExcelApp m_app;
     QString m_appPath;
 };

@@ -1,5 +1,6 @@
 #include "cycles/form6.h"
 
+#include "app/dossier.h"
 #include "app/form4.h"
 #include "cycles/fiche.h"
 #include "data/globals.h"
@@ -107,7 +108,7 @@ bool Form6::loadWindow()
     // The couple is fixed now: the sheet is saved under it whatever the main window shows by then.
     const Form4* main = platform::forms().find<Form4>();
     const QString caption = main ? main->ui->NumLbl->text().trimmed() : QString();
-    m_couple = int(platform::val(caption));
+    m_couple = app::coupleNumber(caption);
     if (m_couple <= 0) {
         m_couple = 0;
         platform::notice(QStringLiteral("Aucun dossier n'est affiché dans la fenêtre principale : "

@@ -43,7 +43,7 @@ public:
     // Command1 .. Command10.
     QPushButton* protocolButton(int n) const;
     // The couple the window was loaded for (0 when it refused to load).
-    int couple() const { return m_couple; }
+    qint64 couple() const { return m_couple; }
     QString templateName() const { return m_template; }
 
     std::unique_ptr<Ui::Form6> ui;
@@ -65,7 +65,7 @@ private:
     // False (the user told) when the couple was deleted meanwhile.
     bool storeSheet();
 
-    int m_couple = 0;
+    qint64 m_couple = 0;
     std::shared_ptr<data::Database> m_db;
     std::shared_ptr<data::Recordset> m_rs;
     QString m_sql;

@@ -36,7 +36,11 @@ FirstRow addFirstRow(data::Database& db, Recordset& adding, const QString& exist
 
 bool rowGone(int code) { return code == DbError::RecordDeleted || code == DbError::FileReplaced; }
 
-bool storeEdit(Recordset& rs, const QString& changedQuestion, const QString& goneNotice)
+namespace {
+
+// A write through the row read (an update, a delete), checked against another workstation's work since.
+bool checkedWrite(Recordset& rs, const std::function<void(Recordset::WriteCheck)>& write,
+                  const QString& changedQuestion, const QString& goneNotice)
 {
     const auto drop = [&rs] {
         if (rs.editing())
@@ -44,18 +48,18 @@ bool storeEdit(Recordset& rs, const QString& changedQuestion, const QString& gon
     };
     try {
         try {
-            rs.Update();
+            write(Recordset::WriteCheck::Unchanged);
             return true;
         } catch (const DbError& e) {
             if (e.code() != DbError::RowChanged)
                 throw;
         }
-        // The edit stays pending while the user decides.
+        // An edit stays pending while the user decides.
         if (!askYesNo(changedQuestion)) {
             drop();
             return false;
         }
-        rs.Update(Recordset::WriteCheck::SameRow);
+        write(Recordset::WriteCheck::SameRow);
         return true;
     } catch (const DbError& e) {
         drop();
@@ -64,6 +68,18 @@ bool storeEdit(Recordset& rs, const QString& changedQuestion, const QString& gon
         notice(goneNotice);
         return false;
     }
+}
+
+} // namespace
+
+bool storeEdit(Recordset& rs, const QString& changedQuestion, const QString& goneNotice)
+{
+    return checkedWrite(rs, [&rs](Recordset::WriteCheck check) { rs.Update(check); }, changedQuestion, goneNotice);
+}
+
+bool deleteRow(Recordset& rs, const QString& changedQuestion, const QString& goneNotice)
+{
+    return checkedWrite(rs, [&rs](Recordset::WriteCheck check) { rs.Delete(check); }, changedQuestion, goneNotice);
 }
 
 } // namespace platform

@@ -17,6 +17,8 @@ namespace platform {
 // tells goneNotice and drops the edit. True when the row was stored. Any other refusal is thrown (DbError),
 // the edit dropped.
 bool storeEdit(data::Recordset& rs, const QString& changedQuestion, const QString& goneNotice);
+// Deletes the current row of rs in the same way: changed elsewhere, asks; gone, tells. True when it was deleted.
+bool deleteRow(data::Recordset& rs, const QString& changedQuestion, const QString& goneNotice);
 
 // A first row (a couple's exams, a sheet's follow-up) added under the write lock, so that no owner gets two.
 struct FirstRow {

@@ -145,7 +145,7 @@ bool Form30::fill()
         // The row is read again unless the cycle sheet window left RS_GROSS on this very sheet.
         if (!(data::GROSS_EXISTE && onSheetRow(m_sheet)))
             data::GROSS_EXISTE = pregnancy::lookUpFollowUp(m_sheet);
-        m_couple = int(pregnancy::sheetNumber(form5Item("TxtNumPat")).value_or(0));
+        m_couple = pregnancy::sheetNumber(form5Item("TxtNumPat")).value_or(0);
         m_row.reset();
         m_rowDb.reset();
         if (data::GROSS_EXISTE) {

@@ -59,7 +59,7 @@ private:
     QString m_modele;        // the registry template's file name
     office::ExcelApp m_excel; // the registry form this window opened last
     qint64 m_sheet = 0;      // internal number of the sheet shown
-    int m_couple = 0;        // its couple, as the cycle sheet window showed it
+    qint64 m_couple = 0;        // its couple, as the cycle sheet window showed it
     // The stored row as the window showed it, and its database; none for a new follow-up.
     std::shared_ptr<data::Recordset> m_row;
     std::shared_ptr<data::Database> m_rowDb;

@@ -24,7 +24,7 @@ inline void countQuits()
 inline std::shared_ptr<data::Database> db(const QString& path) { return data::Database::open(path); }
 
 // A CIVILITES row with every data column empty except those given; returns its couple number.
-inline int addCouple(const QString& path, const QMap<QString, QString>& values)
+inline qint64 addCouple(const QString& path, const QMap<QString, QString>& values)
 {
     auto rs = db(path)->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES"));
     rs->AddNew();
@@ -32,10 +32,10 @@ inline int addCouple(const QString& path, const QMap<QString, QString>& values)
         rs->setField(QLatin1String(f.column), values.value(QLatin1String(f.column)));
     rs->Update();
     rs->MoveLast();
-    return rs->Fields(QStringLiteral("numero")).toInt();
+    return rs->Fields(QStringLiteral("numero")).toLongLong();
 }
 
-inline int addCouple(const QString& path, const QString& nom, const QString& nompart = QString(),
+inline qint64 addCouple(const QString& path, const QString& nom, const QString& nompart = QString(),
                      const QString& nee = QString())
 {
     return addCouple(path, {{QStringLiteral("Nom"), nom}, {QStringLiteral("Prenom"), QStringLiteral("P-") + nom},
@@ -43,7 +43,7 @@ inline int addCouple(const QString& path, const QString& nom, const QString& nom
 }
 
 // A cycle sheet of the couple; returns its internal number.
-inline int addSheet(const QString& path, int numero, int numfich)
+inline qint64 addSheet(const QString& path, qint64 numero, int numfich)
 {
     auto rs = db(path)->OpenRecordset(QStringLiteral("SELECT*FROM FICHE"));
     rs->AddNew();
@@ -51,10 +51,10 @@ inline int addSheet(const QString& path, int numero, int numfich)
     rs->setField(QStringLiteral("NUMFICH"), numfich);
     rs->Update();
     rs->MoveLast();
-    return rs->Fields(QStringLiteral("NUMINTFICH")).toInt();
+    return rs->Fields(QStringLiteral("NUMINTFICH")).toLongLong();
 }
 
-inline void addRow(const QString& path, const QString& table, const QString& keyColumn, int key)
+inline void addRow(const QString& path, const QString& table, const QString& keyColumn, qint64 key)
 {
     auto rs = db(path)->OpenRecordset(QStringLiteral("SELECT*FROM ") + table);
     rs->AddNew();

@@ -11,6 +11,7 @@
 #include "platform/settings.h"
 #include "support/rawdb.h"
 #include "support/testenv.h"
+#include "support/workstation.h"
 #include "workup/form7.h"
 
 #include <QAction>
@@ -435,6 +436,73 @@ private slots:
         QCOMPARE(label("NumLbl"), QString::number(n));
     }
 
+    // Browsing while the file changes elsewhere: the moves go through the file in place, and a couple that cannot
+    // be shown is said.
+    void browsingAFileChangedElsewhere_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("another file renamed into place") << "renamed";
+        QTest::newRow("the next couple deleted elsewhere") << "deleted";
+    }
+    void browsingAFileChangedElsewhere()
+    {
+        QFETCH(QString, change);
+        TestEnv env;
+        const QString theirs = env.path("theirs.mdb");
+        QVERIFY(QFile::copy(env.dbPath(), theirs));
+        for (const char* nom : {"ARNAUD", "BRUN", "CARON"})
+            fixture::addCouple(env.dbPath(), nom);
+        for (const char* nom : {"ARNAUD", "BERNARD", "CHARLES", "DUVAL"})
+            fixture::addCouple(theirs, nom);
+        mainWindow();
+        text1()->setText("BRUN");
+        click("Command3");
+        QCOMPARE(label("NomLbl"), QString("ARNAUD"));
+        if (change == "renamed") {
+            QCOMPARE(QProcess::execute("mv", {theirs, env.dbPath()}), 0);
+            click("Command4");
+            QCOMPARE(label("NomLbl"), QString("BERNARD"));
+            click("Command4");
+            QCOMPARE(label("NomLbl"), QString("CHARLES"));
+            QCOMPARE(env.messages.texts(), QStringList());
+        } else {
+            QVERIFY(workstation::act({"sql", env.dbPath(), "DELETE FROM CIVILITES WHERE Nom='BRUN'"}));
+            click("Command4");
+            QCOMPARE(env.messages.texts(), QStringList{"Ce dossier ne peut pas être affiché.\nCes données ont été "
+                                                       "supprimées sur un autre poste depuis leur lecture."});
+            QCOMPARE(label("NomLbl"), QString("ARNAUD"));
+            click("Command4");
+            QCOMPARE(label("NomLbl"), QString("CARON"));
+        }
+    }
+
+    // A file put in place that could not be opened (damaged, half copied): the search says why, and searches
+    // again as soon as the file is good.
+    void searchAfterAFileThatCouldNotBeOpened()
+    {
+        TestEnv env;
+        fixture::addCouple(env.dbPath(), "MARTIN");
+        const QString good = env.path("good.mdb");
+        QVERIFY(QFile::copy(env.dbPath(), good));
+        mainWindow();
+        text1()->setText("MAR");
+        QCOMPARE(label("NomLbl"), QString("MARTIN"));
+        const QString bad = env.path("bad.mdb");
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(8192, 'x'));
+        f.close();
+        QCOMPARE(QProcess::execute("mv", {bad, env.dbPath()}), 0);
+        text1()->setText("MA");
+        QCOMPARE(env.messages.texts(),
+                 QStringList{QStringLiteral("La recherche a échoué.\nLe fichier %1 n'est pas une base de données.")
+                                 .arg(env.dbPath())});
+        QCOMPARE(QProcess::execute("mv", {good, env.dbPath()}), 0);
+        text1()->setText("M");
+        QCOMPARE(env.messages.boxes.size(), 1);
+        QCOMPARE(label("NomLbl"), QString("MARTIN"));
+    }
+
     void openingCycleSheets()
     {
         TestEnv env;
@@ -561,5 +629,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMainWindow)
+FOLIVEX_TEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

@@ -359,14 +359,15 @@ void press(QWidget* w, const char* button) { fixture::control<QPushButton>(w, bu
 using fixture::control;
 
 // Couples DUPONT, MARTIN (A) and ZOLA in name order (partners in the same order), each with a sheet and a
-// work-up; the other two have a follow-up. The main window shows A.
+// work-up; the other two have a follow-up. The main window shows A. Their numbers are past the 32-bit range (a
+// counter that another tool set).
 struct ThreeCouples {
     static inline const QString kMarker = QStringLiteral("MARQUEUR");
     TestEnv env;
     YesToAll answers;
     office::FakeSpreadsheet fake;
-    int a = 0, b1 = 0, b2 = 0;
-    QList<int> otherSheets;
+    qint64 a = 0, b1 = 0, b2 = 0;
+    QList<qint64> otherSheets;
     Form4* main = nullptr;
 
     ThreeCouples()
@@ -375,11 +376,13 @@ struct ThreeCouples {
         QFile t(env.programDir() + QStringLiteral("/Folivex01.xls"));
         if (t.open(QIODevice::WriteOnly))
             t.write("template");
+        fixture::db(db())->exec(QStringLiteral("INSERT INTO sqlite_sequence (name, seq) VALUES ('CIVILITES', "
+                                               "3000000000)"));
         b1 = fixture::addCouple(db(), "DUPONT", "AUBERT", "01/01/1970");
         a = fixture::addCouple(db(), "MARTIN", "MOREAU", "02/02/1972");
         b2 = fixture::addCouple(db(), "ZOLA", "ZELLER", "03/03/1974");
-        for (int couple : {b1, a, b2}) {
-            const int sheet = fixture::addSheet(db(), couple, 1);
+        for (qint64 couple : {b1, a, b2}) {
+            const qint64 sheet = fixture::addSheet(db(), couple, 1);
             fixture::addRow(db(), QStringLiteral("EXAMENS"), QStringLiteral("NUMERO"), couple);
             if (couple != a) {
                 otherSheets << sheet;

@@ -10,11 +10,13 @@
 #include "ui_form30.h"
 #include "support/rawdb.h"
 #include "support/testenv.h"
+#include "support/workstation.h"
 #include "workup/form11.h"
 
 #include "tst_sheetsupport.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTest>
 
 using platform::forms;
@@ -387,34 +389,87 @@ private slots:
         QCOMPARE(f->ui->TxtNbrO->text(), QStringLiteral("8"));
     }
 
-    // Another workstation saved the sheet after the window showed it: the user chooses.
-    void saveOverAnotherWorkstationsChange_data()
+    // Since the window showed the sheet, another workstation changed or deleted it, or a write of theirs failed and
+    // was rolled back, or another file whose sheet of that number is another couple's was copied over the file. The
+    // save and the delete reach the sheet shown only: asked about a change of it, refused when it is no longer there.
+    void sheetChangedElsewhereSinceShown_data()
     {
-        QTest::addColumn<bool>("overwrite");
-        QTest::newRow("stored over it") << true;
-        QTest::newRow("left to them") << false;
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("meanwhile");
+        QTest::addColumn<bool>("yes"); // the answer to the question about another workstation's change
+        QTest::addColumn<QStringList>("told");
+        QTest::addColumn<QString>("after"); // the sheet's NBRO and NBRE, "-" when it is gone
+        QTest::addColumn<bool>("open");
+        const QString save = QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?");
+        const QString saveChanged = QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son ouverture. "
+                                                   "Enregistrer quand même vos modifications ?");
+        const QString saved = QStringLiteral("Fiche courante modifiée");
+        const QString saveGone = QStringLiteral("La fiche n'a pas pu être enregistrée : elle a été supprimée ou "
+                                                "remplacée sur un autre poste ; vos saisies restent affichées.");
+        const QString del = QStringLiteral("Voulez vous vraiment SUPPRIMER cette Fiche ?");
+        const QString delChanged = QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son "
+                                                  "ouverture. La supprimer quand même ?");
+        const QString delGone = QStringLiteral("La fiche n'a pas pu être supprimée : elle a été supprimée ou "
+                                               "remplacée sur un autre poste.");
+        QTest::newRow("save, changed, stored over it") << "save" << "changed" << true
+                                                       << QStringList{save, saveChanged, saved} << "8/" << false;
+        QTest::newRow("save, changed, left to them") << "save" << "changed" << false
+                                                     << QStringList{save, saveChanged} << "/7" << true;
+        QTest::newRow("save, deleted") << "save" << "deleted" << false << QStringList{save, saveGone} << "-" << true;
+        QTest::newRow("save, rolled back") << "save" << "rolled back" << false << QStringList{save, saved} << "8/"
+                                           << false;
+        QTest::newRow("save, changed then rolled back") << "save" << "changed, rolled back" << true
+                                                        << QStringList{save, saveChanged, saved} << "8/" << false;
+        QTest::newRow("save, another file copied over") << "save" << "copied" << false << QStringList{save, saveGone}
+                                                        << "-" << true;
+        QTest::newRow("delete, changed, deleted all the same") << "delete" << "changed" << true
+                                                               << QStringList{del, delChanged} << "-" << false;
+        QTest::newRow("delete, changed, left to them") << "delete" << "changed" << false
+                                                       << QStringList{del, delChanged} << "/7" << false;
+        QTest::newRow("delete, deleted") << "delete" << "deleted" << false << QStringList{del, delGone} << "-" << false;
+        QTest::newRow("delete, rolled back") << "delete" << "rolled back" << false << QStringList{del} << "-" << false;
+        QTest::newRow("delete, another file copied over") << "delete" << "copied" << false
+                                                          << QStringList{del, delGone} << "-" << false;
     }
-    void saveOverAnotherWorkstationsChange()
+    void sheetChangedElsewhereSinceShown()
     {
-        QFETCH(bool, overwrite);
+        QFETCH(QString, command);
+        QFETCH(QString, meanwhile);
+        QFETCH(bool, yes);
+        QFETCH(QStringList, told);
+        QFETCH(QString, after);
+        QFETCH(bool, open);
+        // The other file: its first sheet is couple 13's, written as often as this one (a later counter).
+        const QString theirs = env->path("theirs.mdb");
+        QVERIFY(QFile::copy(env->dbPath(), theirs));
         const qint64 id = addSheet(env->dbPath(), 12, 1);
+        QCOMPARE(addSheet(theirs, 13, 1, {{"NBRE", "13"}}), id);
+        addSheet(theirs, 13, 2);
         Form5* f = openCouple(12);
-        QVERIFY(RawDb(env->dbPath()).exec(QStringLiteral("UPDATE FICHE SET NBRE='7' WHERE NUMINTFICH=%1").arg(id)));
+        const QString sheet = QStringLiteral("NUMINTFICH=%1").arg(id);
+        if (meanwhile.startsWith("changed"))
+            QVERIFY(workstation::act({"sql", env->dbPath(), "UPDATE FICHE SET NBRE='7' WHERE " + sheet}));
+        if (meanwhile == "deleted")
+            QVERIFY(workstation::act({"sql", env->dbPath(), "DELETE FROM FICHE WHERE " + sheet}));
+        if (meanwhile.endsWith("rolled back"))
+            QVERIFY(workstation::act({"rollback", env->dbPath(), workstation::kLargeWrite}));
+        if (meanwhile == "copied")
+            QCOMPARE(QProcess::execute("cp", {theirs, env->dbPath()}), 0);
         f->ui->TxtNbrO->setText(QStringLiteral("8"));
         env->messages.answerYes();
-        env->messages.answer(overwrite ? platform::MsgResult::Yes : platform::MsgResult::No);
-        QTest::mouseClick(f->ui->CmdModif, Qt::LeftButton);
-        QStringList expected = {QStringLiteral("Voulez vous vraiment enregistrer les modifications apportées à cette Fiche ?"),
-                                QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son ouverture. "
-                                               "Enregistrer quand même vos modifications ?")};
-        if (overwrite)
-            expected << QStringLiteral("Fiche courante modifiée");
-        QCOMPARE(env->messages.texts(), expected);
+        if (told.size() > 1 && told[1].endsWith(QLatin1Char('?')))
+            env->messages.answer(yes ? platform::MsgResult::Yes : platform::MsgResult::No);
+        QTest::mouseClick(command == "save" ? f->ui->CmdModif : f->ui->CmdSupprimer, Qt::LeftButton);
+        QCOMPARE(env->messages.texts(), told);
         auto rs = sheetRow(env->dbPath(), id);
-        QCOMPARE(rs->text("NBRO"), overwrite ? QStringLiteral("8") : QString());
-        QCOMPARE(rs->text("NBRE"), overwrite ? QString() : QStringLiteral("7"));
-        QCOMPARE(forms().isLoaded<Form5>(), !overwrite);
-        if (!overwrite)
+        if (meanwhile == "copied") {
+            QCOMPARE(rs->text("NUMERO") + "/" + rs->text("NBRO") + "/" + rs->text("NBRE"), QString("13//13"));
+            QCOMPARE(sheetCount(env->dbPath(), 12), 0);
+        } else {
+            QCOMPARE(rs ? rs->text("NBRO") + "/" + rs->text("NBRE") : QString("-"), after);
+        }
+        QCOMPARE(forms().isLoaded<Form5>(), open);
+        if (open)
             QCOMPARE(f->ui->TxtNbrO->text(), QStringLiteral("8"));
     }
 
@@ -632,5 +687,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstSheet)
+FOLIVEX_TEST_MAIN(TstSheet)
 #include "tst_sheet.moc"
