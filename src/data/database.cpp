@@ -22,9 +22,11 @@ const char* const kTables[] = {"CIVILITES", "FICHE", "EXAMENS", "GROSSESSE", "OP
 
 int g_lockWait = 10000;
 
-// The coarsest time a file system keeps (FAT's two seconds), and some margin: a file changed twice within it may
-// keep the same times.
-constexpr qint64 kSettleNs = 2500LL * 1000000;
+// How long after a change a second one may leave the file's times as they were: a file system that keeps whole
+// seconds (FAT's two) stamps a second change within it alike; one that keeps fractions of a second stamps with
+// the clock's tick (a few milliseconds). With some margin.
+constexpr qint64 kCoarseSettleNs = 2500LL * 1000000;
+constexpr qint64 kFineSettleNs = 50LL * 1000000;
 // How long a look at the file stands for the reads that follow at once (a walk over rows read already).
 constexpr qint64 kLookStandsMs = 20;
 
@@ -103,7 +105,8 @@ bool Database::settled(const FileState& file)
     // The file server's clock stamps the times: a clock of this workstation behind it only makes the wait longer.
     timespec now{};
     clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec - file.changed > kSettleNs;
+    const qint64 settle = file.changed % 1000000000 == 0 ? kCoarseSettleNs : kFineSettleNs;
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec - file.changed > settle;
 }
 
 quint32 Database::changeCounter() const

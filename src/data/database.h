@@ -91,8 +91,8 @@ private:
         bool operator==(const FileState&) const = default;
     };
     static FileState fileState(const QString& path);
-    // Whether a later change of the file would show in its times: its last change is older than the coarsest
-    // time a file system keeps (two seconds).
+    // Whether a later change of the file would show in its times: its last change is older than the time its
+    // file system keeps (two seconds for one that keeps whole seconds, a few milliseconds for the others).
     static bool settled(const FileState& file);
     // The header's change counter, which every write of any workstation increases, read through the engine's
     // own file handle (closing another descriptor of the file would drop this process's locks on it).

@@ -25,9 +25,9 @@ constexpr int kLargestPage = 16384;
 constexpr int kPageCells = 65536;
 constexpr qint64 kPageFreshMs = 1000;
 
-qint64 maxRowid(Database& db, const QString& table, quint64 since)
+qint64 maxRowid(Database& db, const QString& table)
 {
-    Stmt top(db, QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(table)), since);
+    Stmt top(db, QStringLiteral("SELECT max(rowid) FROM %1").arg(quoted(table)));
     top.step();
     return top.column(0).toLongLong();
 }
@@ -56,7 +56,7 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
     }
     if (!m.hasMatch() || aggregate.match(m_sql).hasMatch()) {
         m_kind = Kind::Result;
-        Stmt st(*m_db, m_sql, m_epoch);
+        Stmt st(*m_db, m_sql);
         for (int i = 0, n = sqlite3_column_count(st.get()); i < n; ++i)
             m_columns << QString::fromUtf8(sqlite3_column_name(st.get(), i));
         for (int i = 0; i < m_columns.size(); ++i)
@@ -76,7 +76,7 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
     }
     m_table = m.captured(1);
     {
-        Stmt cols(*m_db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(quoted(m_table)), m_epoch);
+        Stmt cols(*m_db, QStringLiteral("SELECT * FROM %1 LIMIT 0").arg(quoted(m_table)));
         for (int i = 0, n = sqlite3_column_count(cols.get()); i < n; ++i)
             m_columns << QString::fromUtf8(sqlite3_column_name(cols.get(), i));
     }
@@ -115,14 +115,14 @@ Recordset::Recordset(std::shared_ptr<Database> db, const QString& jetSql) : m_db
         // An order the pages cannot follow: every rowid at once, in the query's order.
         m_kind = Kind::Keyset;
         m_order.clear();
-        Stmt st(*m_db, QStringLiteral("SELECT %1.rowid %2").arg(quoted(m_table), m_sql.mid(from)), m_epoch);
+        Stmt st(*m_db, QStringLiteral("SELECT %1.rowid %2").arg(quoted(m_table), m_sql.mid(from)));
         while (st.step())
             m_rows.push_back({sqlite3_column_int64(st.get(), 0), {}});
         m_started = m_atStart = m_atEnd = true;
         m_pos = m_rows.empty() ? -1 : 0;
         return;
     }
-    m_maxId = maxRowid(*m_db, m_table, m_epoch);
+    m_maxId = maxRowid(*m_db, m_table);
 }
 
 Recordset::~Recordset() { sqlite3_finalize(m_rowStmt); }
@@ -134,7 +134,7 @@ QString Recordset::baseCondition() const
     QStringList c;
     if (!m_where.isEmpty())
         c << QLatin1Char('(') + m_where + QLatin1Char(')');
-    if (maxRowid(*m_db, m_table, m_epoch) > m_maxId)
+    if (maxRowid(*m_db, m_table) > m_maxId)
         c << QStringLiteral("+%1.rowid <= %2").arg(quoted(m_table)).arg(m_maxId);
     return c.isEmpty() ? QStringLiteral("1") : c.join(QStringLiteral(" AND "));
 }
@@ -171,7 +171,7 @@ void Recordset::readKeys(const QString& sql, const QVariantList& binds, int limi
     into.reserve(into.size() + size_t(std::min(limit, kLargestPage)));
     if (withRows)
         m_page.reserve(m_page.size() + size_t(std::min(limit, kLargestPage)));
-    Stmt st(*m_db, sql + QStringLiteral(" LIMIT %1").arg(limit), m_epoch);
+    Stmt st(*m_db, sql + QStringLiteral(" LIMIT %1").arg(limit));
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds[i]);
     const int first = 1 + int(m_order.size());
@@ -232,7 +232,7 @@ void Recordset::follow(bool always) const
                 m_deleted = 0;
                 m_pos = pos;
             }
-            m_maxId = maxRowid(*m_db, m_table, m_epoch); // the rows of the file in place are the set's
+            m_maxId = maxRowid(*m_db, m_table); // the rows of the file in place are the set's
         }
     }
     if (m_stale)
@@ -363,7 +363,7 @@ void Recordset::resetRows(std::vector<Key> rows, bool atStart, bool atEnd) const
 
 void Recordset::loadResults() const
 {
-    Stmt st(*m_db, m_sql, m_epoch);
+    Stmt st(*m_db, m_sql);
     while (st.step()) {
         QVariantList row;
         row.reserve(m_columns.size());
@@ -381,7 +381,7 @@ bool Recordset::readGroups() const
         return m_groupsRead;
     std::vector<qint64> seen;
     bool null = false;
-    Stmt st(*m_db, m_groupSource, m_epoch);
+    Stmt st(*m_db, m_groupSource);
     while (st.step()) {
         sqlite3_stmt* h = st.get();
         const int type = sqlite3_column_type(h, 0);
@@ -431,7 +431,7 @@ bool Recordset::readWhole(int most) const
         order.push_back(m_index.at(o.name.toLower()));
     Stmt st(*m_db, QStringLiteral("SELECT %1.rowid, * FROM %1 WHERE %2%3 LIMIT %4")
                        .arg(quoted(m_table), baseCondition(), orderBy(true))
-                       .arg(most + 1), m_epoch);
+                       .arg(most + 1));
     std::vector<Key> rows;
     std::vector<QVariantList> values;
     while (st.step()) {
@@ -536,15 +536,14 @@ qint64 Recordset::RecordCount() const
         if (!m_started && readGroups())
             return qint64(m_groups.size()) + m_nullGroup;
         if (m_count < 0) {
-            Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM (%1)").arg(m_sql), m_epoch);
+            Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM (%1)").arg(m_sql));
             st.step();
             m_count = st.column(0).toLongLong();
         }
         return m_count;
     }
     if (m_count < 0) {
-        Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(quoted(m_table), baseCondition()),
-                m_epoch);
+        Stmt st(*m_db, QStringLiteral("SELECT count(*) FROM %1 WHERE %2").arg(quoted(m_table), baseCondition()));
         st.step();
         m_count = st.column(0).toLongLong();
     }
@@ -586,12 +585,20 @@ void Recordset::loadRow() const
     } else {
         if (!m_page.empty() && !pageFresh())
             m_page = {}; // stale for every row: its memory goes
-        follow(true); // read by its rowid: from the file in place, which may have kept this row only
-        Key& key = keyAt(m_pos);
-        if (key.held)
-            m_row = heldRow(key);
-        else
-            m_row = rowById(key.id);
+        for (;;) {
+            follow(true); // read by its rowid: from the file in place, which may have kept this row only
+            Key& key = keyAt(m_pos);
+            if (key.held) {
+                m_row = heldRow(key); // by what it held, whatever the file
+                break;
+            }
+            const quint64 epoch = m_epoch;
+            QVariantList row = rowById(key.id);
+            if (m_db->fileEpoch() == epoch) { // not another file met by the read's own look
+                m_row = std::move(row);
+                break;
+            }
+        }
     }
     m_rowEpoch = m_epoch;
     m_rowLoaded = true;
@@ -599,7 +606,7 @@ void Recordset::loadRow() const
 
 QVariantList Recordset::rowById(qint64 id) const
 {
-    sqlite3* h = m_db->connection(m_epoch);
+    sqlite3* h = m_db->connection();
     if (m_rowStmt && m_rowStmtGeneration != m_db->generation()) {
         sqlite3_finalize(m_rowStmt); // of the connection to the file that was in place before
         m_rowStmt = nullptr;
@@ -635,7 +642,7 @@ QVariantList Recordset::heldRow(Key& key) const
     // The row of that rowid in the file in place is the one read when it is still in the set, in its place, and
     // holds what it held when it was read.
     Stmt st(*m_db, QStringLiteral("SELECT * FROM %1 WHERE rowid=? AND (%2)")
-                       .arg(quoted(m_table), m_where.isEmpty() ? QStringLiteral("1") : m_where), m_epoch);
+                       .arg(quoted(m_table), m_where.isEmpty() ? QStringLiteral("1") : m_where));
     st.bind(1, key.id);
     QVariantList row;
     if (st.step()) {
@@ -702,7 +709,7 @@ QVariantList Recordset::columnValues(const QString& name) const
             for (qint64 v : m_groups)
                 out << QVariant(qlonglong(v));
         } else {
-            Stmt st(*m_db, m_sql, m_epoch);
+            Stmt st(*m_db, m_sql);
             while (st.step())
                 out << st.column(col);
         }
@@ -725,7 +732,7 @@ QVariantList Recordset::columnValues(const QString& name) const
                 ids.push_back(k.id);
     } else {
         // Not read yet: one pass in the set's order.
-        Stmt st(*m_db, stream, m_epoch);
+        Stmt st(*m_db, stream);
         while (st.step())
             out << st.column(0);
     }
@@ -826,7 +833,7 @@ DbError Recordset::writeRefused(WriteCheck check) const
     if (check == WriteCheck::Unchanged) {
         QVariantList binds;
         Stmt st(*m_db, QStringLiteral("SELECT 1 FROM %1 WHERE %2")
-                           .arg(quoted(m_table), readRowCondition(WriteCheck::SameRow, binds)), m_epoch);
+                           .arg(quoted(m_table), readRowCondition(WriteCheck::SameRow, binds)));
         for (int i = 0; i < binds.size(); ++i)
             st.bind(i + 1, binds[i]);
         if (st.step())
@@ -850,7 +857,7 @@ void Recordset::Update(WriteCheck check)
             ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                   .arg(quoted(m_table), joined(names), joined(QStringList(names.size(), QStringLiteral("?"))));
-        Stmt st(*m_db, sql, m_epoch);
+        Stmt st(*m_db, sql);
         for (int i = 0; i < int(m_pending.size()); ++i)
             st.bind(i + 1, m_pending[size_t(i)].second);
         const bool wasEmpty = m_started && complete() && live() == 0;
@@ -874,8 +881,7 @@ void Recordset::Update(WriteCheck check)
             binds << asStored(v, m_row.value(columnIndex(k)));
         QVariantList rowBinds;
         const QString row = readRowCondition(check, rowBinds);
-        Stmt st(*m_db, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), joined(sets), row),
-                m_epoch);
+        Stmt st(*m_db, QStringLiteral("UPDATE %1 SET %2 WHERE %3").arg(quoted(m_table), joined(sets), row));
         binds << rowBinds;
         for (int i = 0; i < binds.size(); ++i)
             st.bind(i + 1, binds[i]);
@@ -883,6 +889,9 @@ void Recordset::Update(WriteCheck check)
         // Nothing stored: the row went or changed meanwhile (another workstation); the edit stays pending.
         if (st.changes() == 0)
             throw earlier ? errors::fileReplaced(m_db->path()) : writeRefused(check);
+        // Written over what it held: the row is the one read, whatever file it was read from.
+        keyAt(m_pos).held = false;
+        m_held.clear();
         m_rowLoaded = false;
     }
     m_pending.clear();
@@ -899,8 +908,7 @@ void Recordset::Delete(WriteCheck check)
     m_cache.clear();
     m_page.clear();
     QVariantList binds;
-    Stmt st(*m_db, QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(m_table), readRowCondition(check, binds)),
-            m_epoch);
+    Stmt st(*m_db, QStringLiteral("DELETE FROM %1 WHERE %2").arg(quoted(m_table), readRowCondition(check, binds)));
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds[i]);
     st.step();

@@ -11,6 +11,7 @@
 #include "support/workstation.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
@@ -578,6 +579,45 @@ private slots:
         } catch (const DbError& e) {
             QFAIL(qPrintable(e.message()));
         }
+    }
+
+    // Another workstation whose writes fail one after the other: this one reads and writes on as if nothing
+    // happened, however its statements fall between the other's.
+    void noRefusalWhileAnotherWorkstationRollsBack()
+    {
+        TestEnv env;
+        addCouples(*Database::open(env.dbPath()), kNoms);
+        auto db = Database::open(env.dbPath());
+        auto held = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES WHERE NUMERO=1"));
+        QCOMPARE(held->text(QStringLiteral("Nom")), QString("MARTIN"));
+        const quint64 epoch = db->fileEpoch();
+        QProcess other;
+        other.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        other.start(QCoreApplication::applicationFilePath(),
+                    {"--workstation", "rollbacks", env.dbPath(), "1500", workstation::kLargeWrite});
+        QVERIFY(other.waitForStarted());
+        int rounds = 0;
+        try {
+            for (; other.state() != QProcess::NotRunning; ++rounds) {
+                auto list = db->OpenRecordset(QStringLiteral("SELECT*FROM CIVILITES ORDER BY NOM, PRENOM"));
+                list->FindFirst(QStringLiteral("NOM>='MAR'"));
+                QCOMPARE(list->text(QStringLiteral("Nom")), QString("MARTIN"));
+                list->MoveNext();
+                QCOMPARE(list->text(QStringLiteral("Nom")), QString("MARTINEZ"));
+                if (rounds % 10 == 0) { // now and then: a write of this workstation moves the counter on
+                    held->Edit();
+                    held->setField(QStringLiteral("Ville"), QString::number(rounds));
+                    held->Update();
+                    QCOMPARE(held->text(QStringLiteral("Ville")), QString::number(rounds));
+                }
+                QCoreApplication::processEvents();
+            }
+        } catch (const DbError& e) {
+            QFAIL(qPrintable(QStringLiteral("round %1: %2").arg(rounds).arg(e.message())));
+        }
+        QCOMPARE(other.exitCode(), 0);
+        QVERIFY(db->fileEpoch() > epoch); // they met
+        QCOMPARE(RawDb(env.dbPath()).text(QStringLiteral("PRAGMA integrity_check")), QString("ok"));
     }
 
     void newFileHasItsIndexesAndVersion()

@@ -3,6 +3,7 @@
 #include "data/jetsql.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QThread>
 #include <cstdio>
 #include <sqlite3.h>
@@ -43,18 +44,24 @@ int serve(int argc, char** argv)
         for (const QString& sql : rest)
             if (!exec(db, sql))
                 return failed(db, "sql");
-    } else if (mode == "rollback" && rest.size() == 1) {
-        if (!exec(db, QStringLiteral("PRAGMA cache_size=2")) || !exec(db, QStringLiteral("BEGIN IMMEDIATE"))
-            || !exec(db, rest[0]))
+    } else if ((mode == "rollback" && rest.size() == 1) || (mode == "rollbacks" && rest.size() == 2)) {
+        if (!exec(db, QStringLiteral("PRAGMA cache_size=2")))
             return failed(db, "rollback");
-        int spilled = 0, highest = 0;
-        sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_SPILL, &spilled, &highest, 0);
-        if (spilled == 0) {
-            fprintf(stderr, "workstation: nothing reached the file before the rollback\n");
-            return 2;
-        }
-        if (!exec(db, QStringLiteral("ROLLBACK")))
-            return failed(db, "rollback");
+        QElapsedTimer clock;
+        clock.start();
+        do {
+            if (!exec(db, QStringLiteral("BEGIN IMMEDIATE")) || !exec(db, rest.last()))
+                return failed(db, "rollback");
+            int spilled = 0, highest = 0;
+            sqlite3_db_status(db, SQLITE_DBSTATUS_CACHE_SPILL, &spilled, &highest, 1);
+            if (spilled == 0) {
+                fprintf(stderr, "workstation: nothing reached the file before the rollback\n");
+                return 2;
+            }
+            if (!exec(db, QStringLiteral("ROLLBACK")))
+                return failed(db, "rollback");
+            QThread::msleep(5);
+        } while (mode == "rollbacks" && clock.elapsed() < rest[0].toLongLong());
     } else if (mode == "hold" && rest.size() >= 2) {
         if (!exec(db, QStringLiteral("BEGIN ") + rest[1]))
             return failed(db, "begin");

@@ -4,6 +4,7 @@
 //   sql PATH SQL...          runs the statements, each in its own transaction
 //   rollback PATH SQL        runs the statement with a cache so small that its pages reach the file, then
 //                            fails it: the file is written back as it was, with its change counter
+//   rollbacks PATH MS SQL    the same again and again for MS milliseconds
 //   hold PATH MS KIND SQL... BEGIN KIND (IMMEDIATE or EXCLUSIVE), the statements, "held" on its output, MS
 //                            milliseconds of work, then COMMIT (indexes built at another workstation's opening)
 #include <QProcess>
