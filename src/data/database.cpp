@@ -27,8 +27,6 @@ int g_lockWait = 10000;
 // the clock's tick (a few milliseconds). With some margin.
 constexpr qint64 kCoarseSettleNs = 2500LL * 1000000;
 constexpr qint64 kFineSettleNs = 50LL * 1000000;
-// How long a look at the file stands for the reads that follow at once (a walk over rows read already).
-constexpr qint64 kLookStandsMs = 20;
 
 // Whether the file (or folder) can be written: its permissions allow it, also to the administrator, who may
 // write anything but is told like every user that a file marked read-only stays as it is.
@@ -167,7 +165,6 @@ void Database::connect()
     m_settled = settled(m_file);
     m_counter = changeCounter();
     ++m_epoch;
-    m_lookedAt = monotonicMs();
 }
 
 void Database::reconnect()
@@ -264,7 +261,6 @@ std::exception_ptr Database::waitForOthers(const QString& path, Progress& progre
 void Database::watchFile()
 {
     const FileState now = fileState(m_path);
-    m_lookedAt = monotonicMs();
     if (now == m_file) {
         if (!m_settled) {
             // Changed too lately for its times to tell a second change (a copy within the same second on a file
@@ -324,12 +320,6 @@ void Database::forgetFile()
         reconnect();
     else
         m_indexed = indexed;
-}
-
-void Database::lookAtFile()
-{
-    if (monotonicMs() - m_lookedAt > kLookStandsMs)
-        connection();
 }
 
 sqlite3* Database::connection(quint64 since)

@@ -60,9 +60,6 @@ public:
     // DbError::FileReplaced when the file in place is another one since. 0 for any. A file put in place that
     // could not be opened is tried again at each call.
     sqlite3* connection(quint64 since = 0);
-    // Looks at the file in place, unless it was looked at within the last few milliseconds (a walk over rows
-    // read already).
-    void lookAtFile();
     // Counts the files met in place of the path since the open (1 for the first): another file, or the file
     // rewritten with the change counter it had.
     quint64 fileEpoch() const { return m_epoch; }
@@ -144,7 +141,6 @@ private:
     quint64 m_epoch = 0;
     quint64 m_changes = 0;
     quint64 m_generation = 0;
-    qint64 m_lookedAt = 0; // when the file was last looked at, on the monotonic clock (ms)
     bool m_indexed = false;
     std::unordered_map<QString, QStringList> m_leading; // table -> columns leading a JET index
 };

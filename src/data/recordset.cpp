@@ -201,12 +201,12 @@ bool Recordset::inFreshPage(int i) const
     return at >= 0 && at < qsizetype(m_page.size()) && i < int(m_rows.size()) && pageFresh();
 }
 
-void Recordset::follow(bool always) const
+void Recordset::follow(bool look) const
 {
-    if (always)
+    if (look)
         m_db->connection();
-    else
-        m_db->lookAtFile();
+    else if (m_db->fileEpoch() == m_epoch && !m_stale)
+        return; // a walk over rows in memory: nothing to take in
     if (m_db->fileEpoch() != m_epoch) {
         m_epoch = m_db->fileEpoch();
         m_page.clear();
@@ -455,7 +455,8 @@ bool Recordset::readWhole(int most) const
 
 void Recordset::start() const
 {
-    follow(false);
+    if (m_db->fileEpoch() != m_epoch || m_stale) // called for every row of a walk: the check inline
+        follow(false);
     if (m_started)
         return;
     m_started = true;

@@ -95,9 +95,9 @@ private:
         bool descending;
     };
 
-    // Takes in another file met in place since the set last read (see the class); always: the file is looked
-    // at now (before a move reads a row it has not in memory), else a look a few milliseconds old will do.
-    void follow(bool always) const;
+    // Takes in another file met in place since the set last read (see the class); look: the file is looked at
+    // first (before a move reads a row it has not in memory).
+    void follow(bool look) const;
     void dropEdit();
     void requireCurrent() const;
     // The condition that the current row is the one read (SameRow) or still holds what was read (Unchanged).
