@@ -1,9 +1,17 @@
 #pragma once
-// What the benches share: the sizes asked for on the command line, the names they fill their files with.
+// What the benches share: the sizes asked for on the command line, the names they fill their files with, a file of
+// couples, the figures of a series of timings.
+#include "data/database.h"
+#include "data/jetsql.h"
+#include "data/schema.h"
+
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
+#include <QStringList>
+#include <algorithm>
 #include <iterator>
+#include <numeric>
 
 namespace bench {
 
@@ -34,6 +42,56 @@ inline QString surname(QRandomGenerator& rng)
     else if (kind < 9)
         s.replace(QLatin1Char('E'), QStringLiteral("É"));
     return s;
+}
+
+// A new file of that many couples, every column of their dossiers filled as a centre fills them.
+inline void buildCouples(const QString& path, int couples)
+{
+    if (const QString failure = data::createDatabase(path); !failure.isEmpty())
+        qFatal("%s", qPrintable(failure));
+    const auto db = data::Database::open(path);
+    QRandomGenerator rng(19750312);
+    db->BeginTrans();
+    QStringList rows;
+    auto flush = [&] {
+        if (rows.isEmpty())
+            return;
+        db->exec(QStringLiteral("INSERT INTO CIVILITES (Nom, Prenom, NOMPART, PRENOMPART, NEE, Ville, SECU, ADRESSE1, "
+                                "CODEPOST, TEL1) VALUES ")
+                 + rows.join(QLatin1Char(',')));
+        rows.clear();
+    };
+    for (int i = 0; i < couples; ++i) {
+        rows << QStringLiteral("('%1','Prénom%2','%3','Prénom%4','%5/%6/%7','PAU','2 75 03 64 445 %8',"
+                               "'%9 rue des Pyrénées','64000','05 59 00 00 00')")
+                    .arg(data::sqlQuote(surname(rng)))
+                    .arg(i)
+                    .arg(data::sqlQuote(surname(rng)))
+                    .arg(i)
+                    .arg(1 + rng.bounded(28))
+                    .arg(1 + rng.bounded(12))
+                    .arg(60 + rng.bounded(30))
+                    .arg(i % 1000, 3, 10, QLatin1Char('0'))
+                    .arg(1 + i % 200);
+        if (rows.size() == 500)
+            flush();
+    }
+    flush();
+    db->CommitTrans();
+}
+
+// The median, the 90th percentile and the mean of a series of timings.
+struct Figures {
+    double median = 0, p90 = 0, mean = 0;
+};
+
+inline Figures figures(QList<double> times)
+{
+    std::sort(times.begin(), times.end());
+    if (times.isEmpty())
+        return {};
+    return {times[times.size() / 2], times[std::min(times.size() - 1, qsizetype(times.size() * 9 / 10))],
+            std::accumulate(times.begin(), times.end(), 0.0) / double(times.size())};
 }
 
 } // namespace bench

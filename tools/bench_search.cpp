@@ -39,53 +39,6 @@ public:
     int shown = 0;
 };
 
-void build(const QString& path, int couples)
-{
-    if (const QString failure = data::createDatabase(path); !failure.isEmpty())
-        qFatal("%s", qPrintable(failure));
-    const auto db = data::Database::open(path);
-    QRandomGenerator rng(19750312);
-    db->BeginTrans();
-    QStringList rows;
-    auto flush = [&] {
-        if (rows.isEmpty())
-            return;
-        db->exec(QStringLiteral("INSERT INTO CIVILITES (Nom, Prenom, NOMPART, PRENOMPART, NEE, Ville, SECU, ADRESSE1, "
-                                "CODEPOST, TEL1) VALUES ")
-                 + rows.join(QLatin1Char(',')));
-        rows.clear();
-    };
-    for (int i = 0; i < couples; ++i) {
-        rows << QStringLiteral("('%1','Prénom%2','%3','Prénom%4','%5/%6/%7','PAU','2 75 03 64 445 %8',"
-                               "'%9 rue des Pyrénées','64000','05 59 00 00 00')")
-                    .arg(data::sqlQuote(bench::surname(rng)))
-                    .arg(i)
-                    .arg(data::sqlQuote(bench::surname(rng)))
-                    .arg(i)
-                    .arg(1 + rng.bounded(28))
-                    .arg(1 + rng.bounded(12))
-                    .arg(60 + rng.bounded(30))
-                    .arg(i % 1000, 3, 10, QLatin1Char('0'))
-                    .arg(1 + i % 200);
-        if (rows.size() == 500)
-            flush();
-    }
-    flush();
-    db->CommitTrans();
-}
-
-struct Figures {
-    double median = 0, p90 = 0;
-};
-
-Figures figures(QList<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    if (ms.isEmpty())
-        return {};
-    return {ms[ms.size() / 2], ms[std::min(ms.size() - 1, qsizetype(ms.size() * 9 / 10))]};
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -105,7 +58,7 @@ int main(int argc, char** argv)
         QDir().mkpath(folder);
         const QString path = folder + QStringLiteral("/INDUCTION.mdb");
         if (!QFileInfo::exists(path))
-            build(path, n);
+            bench::buildCouples(path, n);
         platform::saveSetting(data::kSettingsApp, data::kSettingsSection, QStringLiteral("CHEMIN"), path);
 
         // From the splash's timer to the main window loaded and painted.
@@ -155,11 +108,11 @@ int main(int argc, char** argv)
                     ms << t.nsecsElapsed() / 1e6;
                 }
             }
-            return figures(ms);
+            return bench::figures(ms);
         };
-        const Figures f1 = type("Text1", names);
-        const Figures f2 = type("Text2", partners);
-        const Figures r = figures(ready);
+        const bench::Figures f1 = type("Text1", names);
+        const bench::Figures f2 = type("Text2", partners);
+        const bench::Figures r = bench::figures(ready);
         out << n << " | " << QString::number(r.median, 'f', 1) << " ms | " << QString::number(f1.median, 'f', 2)
             << " / " << QString::number(f1.p90, 'f', 2) << " ms | " << QString::number(f2.median, 'f', 2) << " / "
             << QString::number(f2.p90, 'f', 2) << " ms\n";
