@@ -3,12 +3,16 @@
 #include "platform/forms.h"
 #include "platform/keyfilter.h"
 #include "platform/settings.h"
+#include "platform/filewrite.h"
+#include "support/faultyfiles.h"
 #include "support/testenv.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QSettings>
 #include <QTest>
+#include <memory>
 
 using namespace platform;
 
@@ -106,6 +110,69 @@ private slots:
         QTest::keyClicks(&fsh, "7.6b");
         QCOMPARE(fsh.text(), QString("7,6"));
         QCOMPARE(upperCaseKey(u'é'), int(u'é'));
+    }
+
+    // A file is written whole or left as it was, whatever fails: no temporary file stays behind, and the
+    // failure names the file and its cause.
+    void filesAreWholeOrAsTheyWere_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("written") << "" << "";
+        QTest::newRow("disk full") << "full" << "le disque est plein";
+        QTest::newRow("write error") << "write" << "erreur d'écriture sur le disque ou le réseau";
+        QTest::newRow("flush error") << "fsync" << "erreur d'écriture sur le disque ou le réseau";
+        QTest::newRow("write error after a block") << "later" << "erreur d'écriture sur le disque ou le réseau";
+    }
+    void filesAreWholeOrAsTheyWere()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, cause);
+        SmallDisk disk(256 * 1024);
+        SMALL_DISK_OR_SKIP(disk);
+        if (!fault.isEmpty() && fault != QLatin1String("full"))
+            WRITE_ERRORS_OR_SKIP();
+        const QString target = disk.path() + QStringLiteral("/Entet.idc");
+        const QString copied = disk.path() + QStringLiteral("/copie.xls");
+        const QByteArray earlier = "\"earlier\"\r\n";
+        const QByteArray content(100 * 1024, 'n');
+        for (const QString& path : {target, copied}) {
+            QFile f(path);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(earlier) == earlier.size());
+        }
+        const QString source = QDir::temp().filePath(QStringLiteral("folivex-source-%1").arg(QCoreApplication::applicationPid()));
+        {
+            QFile f(source);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(content) == content.size());
+        }
+        if (fault == QLatin1String("full"))
+            disk.fillLeaving(40 * 1024);
+        std::unique_ptr<WriteErrors> errors;
+        if (fault == QLatin1String("write") || fault == QLatin1String("fsync"))
+            errors = std::make_unique<WriteErrors>(disk.path(), "EIO", fault.toLatin1());
+        else if (fault == QLatin1String("later"))
+            errors = std::make_unique<WriteErrors>(disk.path(), "EIO", "write", 4096);
+
+        platform::FileFailure written, copy;
+        const bool wrote = platform::writeFile(target, content, &written);
+        const bool didCopy = platform::copyFile(source, copied, &copy);
+        errors.reset();
+        QFile::remove(source);
+
+        auto contentOf = [](const QString& path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        };
+        const QByteArray expected = cause.isEmpty() ? content : earlier;
+        QCOMPARE(wrote, cause.isEmpty());
+        QCOMPARE(didCopy, cause.isEmpty());
+        QCOMPARE(contentOf(target), expected);
+        QCOMPARE(contentOf(copied), expected);
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".~")), QStringList());
+        if (!cause.isEmpty()) {
+            QCOMPARE(written.message(), QStringLiteral("Le fichier %1 n'a pas pu être enregistré : %2.").arg(target, cause));
+            QCOMPARE(copy.message(), QStringLiteral("Le fichier %1 n'a pas pu être enregistré : %2.").arg(copied, cause));
+        }
     }
 
     void windowRegistry()
