@@ -2,12 +2,12 @@
 
 #include "platform/conversions.h"
 #include "platform/environment.h"
+#include "platform/filewrite.h"
 #include "platform/messages.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace office {
 
@@ -115,20 +115,12 @@ bool COPIE_MODELE(const QString& templateName)
         platform::notice(QStringLiteral("Le fichier ") + source + QStringLiteral(" n'existe pas."));
         return false;
     }
-    // Written to a side file and renamed, so a failed copy leaves no half-written working copy; any failure
-    // stops the caller, since the old working copy may hold another patient's data.
-    QFile in(source);
-    QSaveFile out(target);
-    out.setDirectWriteFallback(false);
-    bool ok = in.open(QIODevice::ReadOnly) && out.open(QIODevice::WriteOnly);
-    if (ok) {
-        const QByteArray data = in.readAll();
-        ok = in.error() == QFileDevice::NoError && out.write(data) == data.size() && out.commit();
-    }
-    if (!ok) {
-        out.cancelWriting();
+    // Whole or not at all; any failure stops the caller, since the old working copy may hold another patient's
+    // data.
+    platform::FileFailure failure;
+    if (!platform::copyFile(source, target, &failure)) {
         platform::notice(QStringLiteral("Impossible de copier le fichier ") + source + QStringLiteral(" sur ") +
-                         target + QStringLiteral("."));
+                         target + QStringLiteral(" : ") + failure.cause() + QLatin1Char('.'));
         return false;
     }
     return true;

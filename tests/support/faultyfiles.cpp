@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 #include <cerrno>
 #include <cstdlib>
@@ -59,3 +60,27 @@ WriteErrors::~WriteErrors()
 }
 
 bool WriteErrors::available() { return dlsym(RTLD_DEFAULT, "folivex_failwrite_loaded") != nullptr; }
+
+void addDiskFaultRows(bool largeFile)
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("cause");
+    const QString writeError = QStringLiteral("erreur d'écriture sur le disque ou le réseau");
+    QTest::newRow("disk full") << QStringLiteral("full") << QStringLiteral("le disque est plein");
+    QTest::newRow("write error") << QStringLiteral("write") << writeError;
+    QTest::newRow("flush error") << QStringLiteral("fsync") << writeError;
+    if (largeFile)
+        QTest::newRow("write error after a block") << QStringLiteral("later") << writeError;
+}
+
+DiskFault::DiskFault(const QString& fault, SmallDisk& disk, const QString& pathParts, qint64 room)
+{
+    if (fault == QLatin1String("full"))
+        disk.fillLeaving(room);
+    else if (fault == QLatin1String("later"))
+        m_errors = std::make_unique<WriteErrors>(pathParts, "EIO", "write", 4096);
+    else
+        m_errors = std::make_unique<WriteErrors>(pathParts, "EIO", fault.toLatin1());
+}
+
+DiskFault::~DiskFault() = default;

@@ -4,6 +4,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>
+#include <memory>
 
 // A tmpfs of the given size mounted on a temporary folder for the test's life. Mounting needs the
 // administrator's rights: where it cannot be mounted, skipReason() says why and the test skips.
@@ -46,3 +47,27 @@ public:
 #define WRITE_ERRORS_OR_SKIP()                                                                                     \
     if (!WriteErrors::available())                                                                                 \
     QSKIP("the failwrite shim is not loaded (run the suite through ctest)")
+
+// The ways a disk fails, as rows of a test's data: columns "fault" ("full", "write", "fsync" or "later": a write
+// error once a first block of 4096 bytes is written, for files larger than that) and "cause" (what the user is
+// told).
+void addDiskFaultRows(bool largeFile = true);
+
+// One of those faults for the object's life, on the files whose path contains pathParts: "full" fills the
+// small disk, leaving room bytes (tmpfs gives whole pages of 4096 bytes); the others fail writes or flushes.
+class DiskFault {
+public:
+    DiskFault(const QString& fault, SmallDisk& disk, const QString& pathParts, qint64 room = 0);
+    ~DiskFault();
+    DiskFault(const DiskFault&) = delete;
+    DiskFault& operator=(const DiskFault&) = delete;
+
+private:
+    std::unique_ptr<WriteErrors> m_errors;
+};
+
+// Skips where the fault cannot be made: no small disk, or no write-error shim for the others.
+#define DISK_FAULT_OR_SKIP(disk, fault)                                                                            \
+    SMALL_DISK_OR_SKIP(disk);                                                                                      \
+    if ((fault) != QLatin1String("full"))                                                                          \
+    WRITE_ERRORS_OR_SKIP()
