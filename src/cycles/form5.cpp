@@ -369,15 +369,13 @@ void Form5::CmdOuvrXls_Click()
         platform::notice(notFound);
         return;
     }
-    office::Spreadsheet& engine = office::spreadsheet();
-    if (m_app.hasWorkbook() && m_appPath == path && engine.isOpen(m_app.document())) {
-        engine.bringToFront(m_app.document()); // its unsaved edits stay
+    if (m_app.hasWorkbook() && m_appPath == path && office::isOpen(m_app)) {
+        office::bringToFront(m_app); // its unsaved edits stay
         return;
     }
-    const office::Spreadsheet::Opened opened = engine.open(path);
-    m_app = office::ExcelApp(opened.status, opened.status == office::OpenStatus::Opened ? opened.document : 0);
+    m_app = office::openAlongside(path);
     m_appPath = path;
-    switch (opened.status) {
+    switch (m_app.openStatus()) {
     case office::OpenStatus::Opened: break;
     case office::OpenStatus::FileNotFound: platform::notice(notFound); break;
     case office::OpenStatus::NoApplication:
@@ -385,6 +383,10 @@ void Form5::CmdOuvrXls_Click()
         break;
     case office::OpenStatus::Failed:
         platform::notice(QStringLiteral("Le tableur n'a pas pu ouvrir ") + path + QLatin1Char('.'));
+        break;
+    case office::OpenStatus::Lost:
+        platform::notice(QStringLiteral("Le tableur a été fermé avant d'avoir ouvert ") + path +
+                         QStringLiteral(" : cliquez de nouveau pour l'ouvrir."));
         break;
     }
 }

@@ -7,6 +7,7 @@
 #include "platform/controls.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
+#include "platform/filewrite.h"
 #include "platform/guarded.h"
 #include "platform/help.h"
 #include "platform/messages.h"
@@ -241,20 +242,23 @@ void Form6::CREEXCEL()
             QStringLiteral("Date des règles non valide ou date analogue manquante, continuer quand même ?")))
         return;
     m_excel = office::OUVRE_EXCEL(office::workingCopyPath());
-    if (!ui->Check1->isChecked())
-        return;
-    // Names, the header and the type go in as typed: a type such as "1/2" is no date.
-    using office::CellValue;
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("A3"), CellValue::literal(ui->TxtEntete->text()));
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("B6"), CellValue::literal(ui->LblNom->text()));
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("K6"), CellValue::literal(ui->lblprenom->text()));
-    if (periods)
-        office::ECRIT_CELLULE(m_excel, QStringLiteral("I1"), *periods);
-    if (analogue)
-        office::ECRIT_CELLULE(m_excel, QStringLiteral("H10"), *analogue);
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("N8"), ui->LblNumFich->text());
-    m_numberInWorkbook = true;
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("K8"), CellValue::literal(ui->CmbType->currentText()));
+    if (ui->Check1->isChecked()) {
+        // Names, the header and the type go in as typed: a type such as "1/2" is no date.
+        using office::CellValue;
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("A3"), CellValue::literal(ui->TxtEntete->text()));
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("B6"), CellValue::literal(ui->LblNom->text()));
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("K6"), CellValue::literal(ui->lblprenom->text()));
+        if (periods)
+            office::ECRIT_CELLULE(m_excel, QStringLiteral("I1"), *periods);
+        if (analogue)
+            office::ECRIT_CELLULE(m_excel, QStringLiteral("H10"), *analogue);
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("N8"), ui->LblNumFich->text());
+        m_numberInWorkbook = true;
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("K8"), CellValue::literal(ui->CmbType->currentText()));
+    }
+    if (m_excel.lost())
+        platform::notice(QStringLiteral("Le tableur a été fermé avant que le classeur du protocole soit prêt : "
+                                        "choisissez de nouveau le protocole."));
 }
 
 void Form6::CmdNouvFiche_Click()
@@ -312,7 +316,10 @@ void Form6::CmdNouvFiche_Click()
         unreadable(e);
         return;
     }
-    m_nomFichier = saveWorkbook(fileName);
+    const std::optional<QString> workbook = saveWorkbook(fileName);
+    if (!workbook)
+        return;
+    m_nomFichier = *workbook;
     if (m_nomFichier.isEmpty()) {
         closeWindow();
         return;
@@ -383,20 +390,42 @@ bool Form6::storeSheet()
     return true;
 }
 
-QString Form6::saveWorkbook(const QString& fileName)
+std::optional<QString> Form6::saveWorkbook(const QString& fileName)
 {
     // A retry after a failed row keeps the workbook already stored for it.
     if (!m_savedWorkbook.isEmpty() && QFileInfo::exists(cycles::workbookPath(m_savedWorkbook)))
         return m_savedWorkbook;
-    const office::SaveResult saved = office::ENREGISTRE_CLASSEUR(m_excel, cycles::workbookPath(fileName));
-    if (saved == office::SaveResult::Saved) {
+    platform::FileFailure failure;
+    const bool built = m_excel.hasWorkbook();
+    const office::SaveResult saved = office::ENREGISTRE_CLASSEUR(m_excel, cycles::workbookPath(fileName), &failure);
+    switch (saved) {
+    case office::SaveResult::Saved:
         m_savedWorkbook = fileName;
         return fileName;
+    case office::SaveResult::Lost:
+        // What was built in the spreadsheet is gone; what was typed here stays. A next save without a new
+        // protocol goes on without workbook, on the user's word.
+        m_excel = office::ExcelApp();
+        platform::notice(QStringLiteral("Le tableur a été fermé avant d'avoir enregistré le classeur : la fiche n'est "
+                                        "pas enregistrée. Choisissez de nouveau le protocole pour refaire le "
+                                        "classeur, puis enregistrez la fiche."));
+        return std::nullopt;
+    case office::SaveResult::Failed:
+        // The user has just built a workbook: say why it is not stored before asking to go on without it.
+        if (!QFileInfo(cycles::workbookDir()).isDir())
+            platform::notice(QStringLiteral("Le répertoire des fiches de stimulation ") + cycles::workbookDir() +
+                             QStringLiteral(" est introuvable : le classeur ne peut pas y être enregistré."));
+        else
+            platform::notice(failure.message());
+        break;
+    case office::SaveResult::NoWorkbook:
+        if (built) // closed in the spreadsheet, or the spreadsheet ended, since the protocol was chosen
+            platform::notice(QStringLiteral("Le classeur du protocole n'est plus ouvert dans le tableur : il ne peut "
+                                            "pas être enregistré."));
+        break;
+    case office::SaveResult::Refused:
+        break;
     }
-    // The user has just built a workbook: say why it is not stored before asking to go on without it.
-    if (saved == office::SaveResult::Failed && !QFileInfo(cycles::workbookDir()).isDir())
-        platform::notice(QStringLiteral("Le répertoire des fiches de stimulation ") + cycles::workbookDir() +
-                         QStringLiteral(" est introuvable : le classeur ne peut pas y être enregistré."));
     if (!platform::askYesNo(
             QStringLiteral("Pas de fiche de Stimulation à enregistrer, enregistrer quand même ?")))
         return QString();

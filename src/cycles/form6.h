@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class Form6;
@@ -53,8 +54,9 @@ private:
     bool loadWindow();
     void checkExamDates();
     void reopenDatabase();
-    // The workbook saved for this sheet, or kNoWorkbook; empty when the user declined to go on.
-    QString saveWorkbook(const QString& fileName);
+    // The workbook saved for this sheet, or kNoWorkbook; empty when the user declined to go on; nothing when the
+    // save is not done and the window stays (the user was told why).
+    std::optional<QString> saveWorkbook(const QString& fileName);
     void closeWindow();
     // The couple's sheet number as it now stands in the database, shown, and in the open workbook's number
     // cell when the personalisation wrote it there.

@@ -1,7 +1,8 @@
 #pragma once
 // A recording engine for window tests: every call is kept in order, and failures can be scripted.
 // Opening checks that the file exists on disk, so a working copy or workbook the window did not make is
-// "not found" as it would be for real; saving writes a copy of the opened file at the target path.
+// "not found" as it would be for real; saving writes a copy of the opened file at the target path. Quitting
+// closes every document but those kept.
 #include "office/spreadsheet.h"
 
 #include <QHash>
@@ -44,11 +45,11 @@ public:
     Opened open(const QString& path) override;
     bool isOpen(int document) override { return m_open.contains(document); }
     bool writeCell(int document, const QString& address, const CellValue& value) override;
-    bool save(int document, const QString& path) override;
+    bool save(int document, const QString& path, bool replace, platform::FileFailure* failure) override;
     void bringToFront(int document) override { m_calls.append({Call::Op::Front, document, {}, {}, {}}); }
     void close(int document) override;
     void closeAll() override;
-    void quit() override;
+    void quit(const QList<int>& keep) override;
 
 private:
     QList<Call> m_calls;

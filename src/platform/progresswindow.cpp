@@ -40,7 +40,10 @@ ProgressWindow::ProgressWindow(const QString& what)
 void ProgressWindow::tell(const QString& step, double done)
 {
     m_step->setText(step);
-    m_bar->setValue(int(done * 1000));
+    if (done < 0)
+        m_bar->setRange(0, 0); // how far is not known: a moving bar
+    else
+        m_bar->setValue(int(done * 1000));
 }
 
 void ProgressWindow::closeEvent(QCloseEvent* event) { event->ignore(); }

@@ -16,6 +16,7 @@ class ProgressWindow final : public QWidget {
     Q_OBJECT
 public:
     explicit ProgressWindow(const QString& what);
+    // done from 0 to 1; below 0 when how far is not known.
     void tell(const QString& step, double done);
 
 protected:

@@ -309,11 +309,18 @@ void Form30::CREEXCEL()
         return;
     // Collected before the spreadsheet is touched: what the window shows, saved or not.
     const auto values = pregnancy::registryValues(this);
+    const QString lost = QStringLiteral("Le tableur a été fermé avant que le formulaire FIVNAT soit rempli : "
+                                        "cliquez de nouveau sur « Imprimer FIVNAT ».");
     m_excel = office::OUVRE_EXCEL(office::workingCopyPath());
     if (!m_excel.hasWorkbook()) {
-        platform::notice(QStringLiteral("Le formulaire FIVNAT n'a pas pu être ouvert dans le tableur."));
+        platform::notice(m_excel.lost() ? lost
+                                        : QStringLiteral("Le formulaire FIVNAT n'a pas pu être ouvert dans le tableur."));
         return;
     }
     for (const auto& [cell, value] : values)
         office::ECRIT_CELLULE(m_excel, cell, value);
+    if (m_excel.lost())
+        platform::notice(lost);
+    else
+        office::keepOpen(m_excel); // for the user to check and print, after the program's end too
 }

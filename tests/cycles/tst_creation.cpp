@@ -464,6 +464,21 @@ void TstCreation::saveWithoutWorkbook()
     f.save(w, {true, false});
     QVERIFY(!platform::forms().isLoaded<Form6>());
     QCOMPARE(f.sheets(couple)->RecordCount(), 1);
+
+    // A workbook built, then closed in the spreadsheet: why it is not stored comes before the question.
+    platform::forms().flush();
+    w = f.open(couple);
+    w->ui->CmbType->setEditText(QStringLiteral("IAC"));
+    w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
+    QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
+    f.fake.userCloses(f.fake.openDocuments().first());
+    f.env.messages.clear();
+    f.save(w, {true, false});
+    QCOMPARE(f.env.messages.texts(),
+             (QStringList{kSheetQuestion,
+                          QStringLiteral("Le classeur du protocole n'est plus ouvert dans le tableur : il ne peut pas "
+                                         "être enregistré."),
+                          kNoWorkbookQuestion}));
 }
 
 void TstCreation::saveRefusals()

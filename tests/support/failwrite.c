@@ -2,13 +2,16 @@
  * the office among them), it fails the writes and flushes of every open file whose path contains one of the
  * parts named, and does nothing otherwise.
  *   FOLIVEX_FAIL_WRITE  parts of paths, separated by ':' (unset or empty: nothing fails)
- *   FOLIVEX_FAIL_ERRNO  the error given: EIO (default), ENOSPC, EDQUOT or a number
+ *   FOLIVEX_FAIL_ERRNO  the error given: EIO (default), ENOSPC, EDQUOT or a number; or SIGSTOP: the writing
+ *                       process stops itself there instead (as a hung program would), and the write goes on
+ *                       once it is continued
  *   FOLIVEX_FAIL_OPS    "write", "fsync" or "write,fsync" (default)
  *   FOLIVEX_FAIL_AFTER  writes succeed up to this byte of the file, then fail (default 0: every write fails)
  * The variables are read at each call, so a test may change them while it runs. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -73,23 +76,37 @@ static int fails(int fd, const char* op, off_t offset, size_t count)
     return chosen;
 }
 
+/* Whether this call fails (errno set); a stopping fault stops the process here and lets the call go on. */
+static int injected(int fd, const char* op, off_t offset, size_t count)
+{
+    if (!fails(fd, op, offset, count))
+        return 0;
+    const char* e = getenv("FOLIVEX_FAIL_ERRNO");
+    if (e && strcmp(e, "SIGSTOP") == 0) {
+        raise(SIGSTOP);
+        return 0;
+    }
+    errno = fail_errno();
+    return 1;
+}
+
 #define NEXT(name) ((__typeof__(&name))dlsym(RTLD_NEXT, #name))
 
 ssize_t write(int fd, const void* buf, size_t count)
 {
-    if (fails(fd, "write", -1, count)) { errno = fail_errno(); return -1; }
+    if (injected(fd, "write", -1, count)) return -1;
     return NEXT(write)(fd, buf, count);
 }
 
 ssize_t pwrite(int fd, const void* buf, size_t count, off_t offset)
 {
-    if (fails(fd, "write", offset, count)) { errno = fail_errno(); return -1; }
+    if (injected(fd, "write", offset, count)) return -1;
     return NEXT(pwrite)(fd, buf, count, offset);
 }
 
 ssize_t pwrite64(int fd, const void* buf, size_t count, off_t offset)
 {
-    if (fails(fd, "write", offset, count)) { errno = fail_errno(); return -1; }
+    if (injected(fd, "write", offset, count)) return -1;
     return NEXT(pwrite64)(fd, buf, count, offset);
 }
 
@@ -98,19 +115,19 @@ ssize_t writev(int fd, const struct iovec* iov, int iovcnt)
     size_t count = 0;
     for (int i = 0; i < iovcnt; ++i)
         count += iov[i].iov_len;
-    if (fails(fd, "write", -1, count)) { errno = fail_errno(); return -1; }
+    if (injected(fd, "write", -1, count)) return -1;
     return NEXT(writev)(fd, iov, iovcnt);
 }
 
 int fsync(int fd)
 {
-    if (fails(fd, "fsync", -1, 0)) { errno = fail_errno(); return -1; }
+    if (injected(fd, "fsync", -1, 0)) return -1;
     return NEXT(fsync)(fd);
 }
 
 int fdatasync(int fd)
 {
-    if (fails(fd, "fsync", -1, 0)) { errno = fail_errno(); return -1; }
+    if (injected(fd, "fsync", -1, 0)) return -1;
     return NEXT(fdatasync)(fd);
 }
 
