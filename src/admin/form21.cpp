@@ -4,6 +4,7 @@
 #include "admin/foldercopy.h"
 #include "cycles/fiche.h"
 #include "data/globals.h"
+#include "platform/filewrite.h"
 #include "platform/guarded.h"
 #include "platform/messages.h"
 #include "platform/settings.h"
@@ -79,9 +80,15 @@ void Form21::Command2_Click()
         this, QStringLiteral("Choix du répertoire pour la sauvegarde :"), QDir::fromNativeSeparators(ui->Label1->text())));
     if (path.isEmpty())
         return; // cancelled: the saved folder stays
+    // The backup goes where the settings say: a folder that could not be recorded is not shown as chosen.
+    platform::FileFailure failure;
+    if (!platform::saveSetting(QStringLiteral("Talvenor"), data::kSettingsSection, QStringLiteral("Sauve"), path,
+                               &failure)) {
+        platform::notice(QStringLiteral("Le répertoire de sauvegarde n'a pas été changé : ") + failure.message());
+        return;
+    }
     ui->Label1->setText(path);
     ui->CmdSauve->setText(QStringLiteral("Lancer la Sauvegarde de \n%1\nvers\n%2").arg(m_workbookDir, path));
-    platform::saveSetting(QStringLiteral("Talvenor"), data::kSettingsSection, QStringLiteral("Sauve"), path);
 }
 
 Form21::Folders Form21::foldersFromSettings()

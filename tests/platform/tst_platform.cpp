@@ -175,6 +175,34 @@ private slots:
         }
     }
 
+    // A setting is saved whole or not at all: the file keeps its earlier settings, and the failure says why.
+    void settingsWrittenWhole_data() { addDiskFaultRows(false); }
+    void settingsWrittenWhole()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, cause);
+        TestEnv env;
+        SmallDisk disk(64 * 1024);
+        DISK_FAULT_OR_SKIP(disk, fault);
+        const QString file = disk.path() + QStringLiteral("/folivex.ini");
+        setSettingsFile(file);
+        QVERIFY(saveSetting("Talvenor", "FOLIVEX", "CHEMIN", "/srv/INDUCTION.mdb"));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray earlier = f.readAll();
+        f.close();
+        FileFailure failure;
+        {
+            const DiskFault failing(fault, disk, QStringLiteral("folivex.ini"));
+            QVERIFY(!saveSetting("Talvenor", "FOLIVEX", "SAUVE", QString(8000, QLatin1Char('s')), &failure));
+        }
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), earlier);
+        QCOMPARE(failure.message(), QStringLiteral("Le fichier %1 n'a pas pu être enregistré : %2.").arg(file, cause));
+        QCOMPARE(getSetting("TALVENOR", "FOLIVEX", "CHEMIN"), QStringLiteral("/srv/INDUCTION.mdb"));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".~")), QStringList());
+    }
+
     void windowRegistry()
     {
         TestEnv env;
