@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
 
 #include <cerrno>
 
@@ -84,7 +85,17 @@ bool FakeSpreadsheet::save(int document, const QString& path, bool replace, plat
             *failure = platform::FileFailure{path, m_refuseSave || !m_open.contains(document) ? EIO : EEXIST};
         return false;
     }
-    return platform::copyFile(m_open.value(document), path, failure);
+    QThread::msleep(m_saveDelay);
+    QFile opened(m_open.value(document));
+    if (!opened.open(QIODevice::ReadOnly)) {
+        if (failure)
+            *failure = platform::FileFailure{path, ENOENT};
+        return false;
+    }
+    QByteArray content = opened.readAll();
+    for (const QString& cell : writes(document))
+        content += '\n' + cell.toUtf8();
+    return platform::writeFile(path, content, failure);
 }
 
 void FakeSpreadsheet::close(int document)

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <optional>
 
 namespace office {
 
@@ -203,9 +204,11 @@ void ECRIT_CELLULE(ExcelApp& app, const QString& address, const CellValue& value
         app.lose(); // the office died, or the user closed the workbook: nothing more can be written
 }
 
-SaveResult ENREGISTRE_CLASSEUR(ExcelApp& app, const QString& path, platform::FileFailure* failure)
+namespace {
+
+// Why the workbook cannot be stored under the path at all: none open, or no such folder.
+std::optional<SaveResult> unstorable(ExcelApp& app, const QString& path, platform::FileFailure* failure)
 {
-    Spreadsheet& engine = spreadsheet();
     if (!app.hasWorkbook() || !isOpen(app))
         return app.lost() ? SaveResult::Lost : SaveResult::NoWorkbook;
     const QFileInfo target(path);
@@ -215,12 +218,13 @@ SaveResult ENREGISTRE_CLASSEUR(ExcelApp& app, const QString& path, platform::Fil
             *failure = platform::FileFailure{path, target.isDir() ? EISDIR : ENOENT};
         return SaveResult::Failed;
     }
-    const bool replace = target.exists();
-    if (replace && !platform::askYesNo(QStringLiteral("Le fichier ") + path +
-                                       QStringLiteral(" existe déjà. Voulez-vous le remplacer ?")))
-        return SaveResult::Refused;
+    return std::nullopt;
+}
+
+SaveResult store(ExcelApp& app, const QString& path, bool replace, platform::FileFailure* failure)
+{
     bool saved = false;
-    if (!answered([&] { saved = engine.save(app.document(), path, replace, failure); })) {
+    if (!answered([&] { saved = spreadsheet().save(app.document(), path, replace, failure); })) {
         app.lose();
         return SaveResult::Lost;
     }
@@ -231,9 +235,31 @@ SaveResult ENREGISTRE_CLASSEUR(ExcelApp& app, const QString& path, platform::Fil
         }
         return SaveResult::Failed;
     }
-    // Stored whole: an office that stops answering now loses nothing.
-    answered([&] { engine.close(app.document()); });
     return SaveResult::Saved;
+}
+
+} // namespace
+
+SaveResult ENREGISTRE_CLASSEUR(ExcelApp& app, const QString& path, platform::FileFailure* failure)
+{
+    if (const auto refused = unstorable(app, path, failure))
+        return *refused;
+    const bool replace = QFileInfo::exists(path);
+    if (replace && !platform::askYesNo(QStringLiteral("Le fichier ") + path +
+                                       QStringLiteral(" existe déjà. Voulez-vous le remplacer ?")))
+        return SaveResult::Refused;
+    const SaveResult saved = store(app, path, replace, failure);
+    // Stored whole: an office that stops answering now loses nothing.
+    if (saved == SaveResult::Saved)
+        answered([&] { spreadsheet().close(app.document()); });
+    return saved;
+}
+
+SaveResult storeWorkbook(ExcelApp& app, const QString& path, platform::FileFailure* failure)
+{
+    if (const auto refused = unstorable(app, path, failure))
+        return *refused;
+    return store(app, path, false, failure);
 }
 
 void DECH_EXCEL(ExcelApp& app)

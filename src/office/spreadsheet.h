@@ -163,6 +163,10 @@ void ECRIT_CELLULE(ExcelApp& app, const QString& address, const CellValue& value
 [[nodiscard]] SaveResult ENREGISTRE_CLASSEUR(ExcelApp& app, const QString& path,
                                              platform::FileFailure* failure = nullptr);
 
+// Stores the application's workbook under the path, whole or not at all, never over a file already there (it
+// fails then); the workbook stays open. Failures as for ENREGISTRE_CLASSEUR (never Refused).
+[[nodiscard]] SaveResult storeWorkbook(ExcelApp& app, const QString& path, platform::FileFailure* failure = nullptr);
+
 // Closes the application's workbook without saving. Nothing happens without one; the object keeps its state.
 void DECH_EXCEL(ExcelApp& app);
 
