@@ -419,16 +419,17 @@ private slots:
     }
 
     // At the program's end its office, shown on the desktop, closes without saving the working copy; only a
-    // filled registry form stays there, for the user.
+    // filled registry form, or a cycle workbook the user changed there and has not saved, stays for the user.
     void officeEndsWithTheProgram_data()
     {
-        QTest::addColumn<bool>("registryForm");
-        QTest::newRow("protocol workbook typed in") << false;
-        QTest::newRow("registry form filled") << true;
+        QTest::addColumn<QString>("left"); // what stays in the office at the end
+        QTest::newRow("protocol workbook typed in") << QString();
+        QTest::newRow("registry form filled") << QStringLiteral("registry form");
+        QTest::newRow("cycle workbook changed, no protocol since") << QStringLiteral("cycle workbook");
     }
     void officeEndsWithTheProgram()
     {
-        QFETCH(bool, registryForm);
+        QFETCH(QString, left);
         const XServer display;
         if (!display.up())
             QSKIP("no X server (Xvfb) for an office that shows its windows");
@@ -438,10 +439,22 @@ private slots:
         {
             auto office = createLibreOfficeSpreadsheet(shown);
             setSpreadsheet(office.get());
-            Form6* w = creationWindow();
-            QVERIFY(w);
-            QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
-            if (registryForm) {
+            // No protocol after the cycle workbook: a protocol closes whatever the office holds.
+            if (left == QLatin1String("cycle workbook")) {
+                const int couple = addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
+                QVERIFY(QFile::copy(m_env->programDir() + QStringLiteral("/Folivex02.xls"),
+                                    cycles::workbookPath(QStringLiteral("MARTICl1_38426.xls"))));
+                addSheet(m_env->dbPath(), couple, 1, {{"NomFichier", "MARTICl1_38426.xls"}});
+                Form5* sheet = openCouple(couple);
+                QTest::mouseClick(sheet->ui->CmdOuvrXls, Qt::LeftButton);
+                // What the user types in it: the first document of this office.
+                QVERIFY(office->writeCell(1, QStringLiteral("B6"), CellValue::literal(QStringLiteral("MARTIN"))));
+            } else {
+                Form6* w = creationWindow();
+                QVERIFY(w);
+                QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
+            }
+            if (left == QLatin1String("registry form")) {
                 Form30* f = openFollowUp();
                 QVERIFY(f);
                 followup::ctl<QPushButton>(f, "CmdImprim")->click();
@@ -452,8 +465,8 @@ private slots:
             app::tearDown(); // the program's end, then its engine goes
             pipe = office->options().pipeName;
         }
-        QCOMPARE(officeProcessIds(pipe).size(), registryForm ? 1 : 0);
-        if (registryForm)
+        QCOMPARE(officeProcessIds(pipe).size(), left.isEmpty() ? 0 : 1);
+        if (!left.isEmpty())
             createLibreOfficeSpreadsheet(shown)->shutdown();
         QVERIFY(officeProcessIds(pipe).isEmpty());
     }
