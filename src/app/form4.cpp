@@ -16,6 +16,7 @@
 #include "platform/environment.h"
 #include "platform/guarded.h"
 #include "platform/help.h"
+#include "platform/inputboxes.h"
 #include "platform/keyfilter.h"
 #include "platform/messages.h"
 #include "platform/settings.h"
@@ -147,12 +148,22 @@ void Form4::Form_Unload(bool&)
 
 // ------------------------------------------------------------------------------------------------ display
 
+namespace {
+
+// A line break stored by another tool shows as a blank, as in the dossier windows' boxes: a label shows one line.
+QString shownText(const data::Recordset& rs, const char* column)
+{
+    return platform::oneLine(rs.text(QLatin1String(column)));
+}
+
+} // namespace
+
 void Form4::AFFICHE()
 {
     const auto& rs = *data::RS_DOSSIERS;
-    ui->NumLbl->setText(rs.text(QStringLiteral("numero")));
+    ui->NumLbl->setText(shownText(rs, "numero"));
     for (const auto& f : app::kDossierFields)
-        findChild<QLabel*>(QLatin1String(f.mainLabel))->setText(rs.text(QLatin1String(f.column)));
+        findChild<QLabel*>(QLatin1String(f.mainLabel))->setText(shownText(rs, f.column));
 }
 
 void Form4::EFFACAFFICHE()
@@ -342,7 +353,7 @@ bool Form4::showsCoupleOf(const data::Recordset& rs) const
     for (const char* column : {"Nom", "Prenom", "NOMPART", "PRENOMPART"})
         for (const auto& f : app::kDossierFields)
             if (qstrcmp(f.column, column) == 0 &&
-                findChild<QLabel*>(QLatin1String(f.mainLabel))->text() != rs.text(QLatin1String(column)))
+                findChild<QLabel*>(QLatin1String(f.mainLabel))->text() != shownText(rs, column))
                 return false;
     return true;
 }

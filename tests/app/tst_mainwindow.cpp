@@ -271,6 +271,36 @@ private slots:
         QCOMPARE(fixture::count(env.dbPath(), QString("SELECT*FROM EXAMENS WHERE NUMERO=%1").arg(n)), 1);
     }
 
+    // A line break stored by another tool shows as a blank in every identity label, and the couple so shown is
+    // still the couple of the file for the commands.
+    void storedLineBreaksShowAsBlanks()
+    {
+        TestEnv env;
+        const std::pair<QString, QString> breaks[] = {
+            {"DUPONT\nLAMBERT", "DUPONT LAMBERT"}, {"PAU\r\nCEDEX", "PAU CEDEX"}, {"A\r\rB", "A B"},
+            {"\nDEBUT", "DEBUT"}, {"FIN\r\n", "FIN"}, {"UN\nDEUX\nTROIS", "UN DEUX TROIS"}};
+        QMap<QString, QString> stored, shown;
+        int i = 0;
+        for (const auto& f : app::kDossierFields) {
+            if (qstrcmp(f.column, "NEE") == 0)
+                continue;
+            const auto& [value, expected] = breaks[i++ % std::size(breaks)];
+            stored.insert(f.column, value);
+            shown.insert(f.mainLabel, expected);
+        }
+        const int n = fixture::addCouple(env.dbPath(), stored);
+        mainWindow();
+        click("Command1");
+        for (auto it = shown.cbegin(); it != shown.cend(); ++it)
+            QCOMPARE(label(qPrintable(it.key())), it.value());
+        click("CmdModifie");
+        QVERIFY(forms().isLoaded<Form3>());
+        env.messages.answerYes();
+        click("CmdSupprime");
+        QCOMPARE(env.messages.texts(), QStringList{"Voulez vous vraiment SUPPRIMER ce DOSSIER ?"});
+        QCOMPARE(fixture::count(env.dbPath(), QString("SELECT*FROM CIVILITES WHERE NUMERO=%1").arg(n)), 0);
+    }
+
     void deletionRemovesTheDossierButKeepsFollowUps()
     {
         TestEnv env;
