@@ -121,6 +121,46 @@ private slots:
         }
     }
 
+    // A file changed by another tool that lacks a table or a column the windows read or write is refused at the
+    // opening, naming what is missing; names compare without regard to case, as Jet's do.
+    void startUpEndsOnAMissingTableOrColumn_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("table") << "DROP TABLE GROSSESSE" << "La table GROSSESSE manque dans %1";
+        QTest::newRow("dossier column") << "ALTER TABLE CIVILITES DROP COLUMN PROFESSION"
+                                        << "La colonne PROFESSION manque dans la table CIVILITES de %1";
+        QTest::newRow("sheet column") << "ALTER TABLE FICHE DROP COLUMN ABANDON"
+                                      << "La colonne ABANDON manque dans la table FICHE de %1";
+        QTest::newRow("exam column") << "ALTER TABLE EXAMENS DROP COLUMN DIVERS"
+                                     << "La colonne DIVERS manque dans la table EXAMENS de %1";
+        QTest::newRow("follow-up column") << "ALTER TABLE GROSSESSE DROP COLUMN COMMENT"
+                                          << "La colonne COMMENT manque dans la table GROSSESSE de %1";
+        QTest::newRow("list column") << "ALTER TABLE OPTIONS DROP COLUMN TEXTE"
+                                     << "La colonne TEXTE manque dans la table OPTIONS de %1";
+        QTest::newRow("column in other letters") << "ALTER TABLE CIVILITES RENAME COLUMN PROFESSION TO profession"
+                                                 << QString();
+    }
+    void startUpEndsOnAMissingTableOrColumn()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, said);
+        TestEnv env;
+        QVERIFY(RawDb(env.dbPath()).exec(change));
+        mainWindow();
+        if (said.isEmpty()) {
+            QVERIFY(env.messages.boxes.isEmpty());
+            QVERIFY(forms().isLoaded<Form4>());
+            return;
+        }
+        QCOMPARE(env.messages.boxes.size(), 1);
+        const QString text = env.messages.boxes[0].text;
+        QVERIFY2(text.contains(said.arg(env.dbPath())), qPrintable(text));
+        QVERIFY2(text.endsWith(QStringLiteral("Le programme va s'arrêter.")), qPrintable(text));
+        QCOMPARE(fixture::quits, 1);
+        QVERIFY(!forms().isLoaded<Form4>());
+    }
+
     void browsingEdges()
     {
         TestEnv env;
