@@ -114,6 +114,8 @@ void Form4::Form_Load()
         leave();
         return;
     }
+    // What is typed first looks for a couple.
+    ui->Text1->setFocus();
     // Said before anything is typed that could not be stored.
     if (const QString readOnly = data::BASE_DOSSIERS->readOnlyNotice(); !readOnly.isEmpty())
         notice(readOnly);

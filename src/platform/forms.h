@@ -3,6 +3,7 @@
 // shown, hidden, and unloaded (its Form_Unload may cancel; otherwise it is destroyed and the next touch
 // loads it anew). Windows reach one another only through this registry.
 #include "platform/inputboxes.h"
+#include "platform/menukeys.h"
 
 #include <QMargins>
 #include <QPointer>
@@ -70,6 +71,7 @@ public:
             return f;
         auto* f = new T();
         setUpInputBoxes(f);
+        setUpMenuKeys(f);
         m_forms[std::type_index(typeid(T))] = f;
         f->Form_Load();
         // The load may have unloaded the window again: the object stays valid until the event loop runs,

@@ -502,6 +502,48 @@ private slots:
                  qPrintable(items.join(", ")));
     }
 
+    // Typing just after a window opens goes into its first box (a window of commands only: its first command),
+    // never into its scroll area or onto a command that would act on Enter.
+    void everyWindowOpensWithTheFocusInItsFirstBox_data()
+    {
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("focused");
+        const std::pair<const char*, const char*> rows[] = {
+            {"Form4", "Text1"},       {"Form3", "NomTxt"},    {"Form5", "TxtDatePonc"}, {"Form30", "TxtNumPat"},
+            {"Form6", "TxtMiseRoute"}, {"Form7", "TxtPds"}, {"Form9", "CmdMedecins"}, {"Form50", "Combo1"},
+            {"Form21", "CmdSauve"},   {"frmAbout", "cmdOK"},  {"Form4 after Form9", "Text1"},
+            {"Form4 after Form21", "Text1"}};
+        for (const auto& [opener, focused] : rows)
+            QTest::newRow(opener) << QString(opener) << QString(focused);
+        // Opened alone: their openers go on to type and click in them.
+        QTest::newRow("Form8") << QString() << QString("TxtDate1");
+        QTest::newRow("Form11") << QString() << QString("TxtAge");
+    }
+    void everyWindowOpensWithTheFocusInItsFirstBox()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, focused);
+        TestEnv env;
+        fillDatabase(env);
+        QWidget* window = nullptr;
+        if (!opener.isEmpty()) {
+            for (const auto& [name, open] : openers())
+                if (opener == QLatin1String(name))
+                    window = open(env);
+        } else if (focused == QLatin1String("TxtDate1")) {
+            click(showCouple(), "CmdStat");
+            window = forms().find<Form8>();
+        } else {
+            trigger(showCouple(), "reserve");
+            window = forms().find<Form11>();
+        }
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QWidget* now = QApplication::focusWidget();
+        QVERIFY(now);
+        QCOMPARE(now->objectName(), focused);
+    }
+
     void screenIsTheWantedOne() { QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), screenSize()); }
 
     void everyWindowWhole_data()

@@ -2,6 +2,7 @@
 #include "app/form0.h"
 #include "app/form2.h"
 #include "app/form3.h"
+#include "admin/form9.h"
 #include "admin/letterheadfile.h"
 #include "appfixture.h"
 #include "cycles/form5.h"
@@ -11,15 +12,20 @@
 #include "platform/settings.h"
 #include "support/rawdb.h"
 #include "support/testenv.h"
+#include "workup/form11.h"
 #include "workup/form7.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QProcess>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
+#include <QStyleFactory>
 #include <QTimer>
 
 using fixture::control;
@@ -564,6 +570,68 @@ private slots:
         QCOMPARE(env.help.calls[0].file, env.programDir() + "/Folivex.hlp");
         QCOMPARE(env.help.calls[0].command, 15);
         QCOMPARE(env.help.calls[0].topic, 0);
+    }
+
+    // F10 or Alt alone, then the arrows and Enter, reach the menus, with the desktop's style as with one that leaves
+    // the menu bar's keyboard navigation out; Escape gives the keyboard back to the box. Captions stay as they are.
+    void menusFromTheKeyboard_data()
+    {
+        QTest::addColumn<bool>("styleWithout");
+        QTest::addColumn<bool>("f10");
+        QTest::newRow("Alt") << false << false;
+        QTest::newRow("F10") << false << true;
+        QTest::newRow("Alt, style without") << true << false;
+        QTest::newRow("F10, style without") << true << true;
+    }
+    void menusFromTheKeyboard()
+    {
+        QFETCH(bool, styleWithout);
+        QFETCH(bool, f10);
+        class WithoutMenuKeys final : public QProxyStyle {
+        public:
+            using QProxyStyle::QProxyStyle;
+            int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                          QStyleHintReturn* returned) const override
+            {
+                return hint == SH_MenuBar_AltKeyNavigation ? 0
+                                                            : QProxyStyle::styleHint(hint, option, widget, returned);
+            }
+        };
+        const QString desktopStyle = QApplication::style()->name();
+        if (styleWithout)
+            QApplication::setStyle(new WithoutMenuKeys(QStyleFactory::create(desktopStyle)));
+        const auto restoreStyle = qScopeGuard([&] {
+            if (styleWithout)
+                QApplication::setStyle(desktopStyle);
+        });
+        TestEnv env;
+        Form4* w = showMainWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        text1()->setFocus();
+        const auto menuKey = [&] {
+            if (f10) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
+            } else {
+                QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
+                QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt);
+            }
+        };
+        menuKey();
+        QCOMPARE(w->menuBar->activeAction(), w->Options);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), text1());
+        QVERIFY(!forms().isLoaded<Form9>());
+
+        menuKey();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QCOMPARE(w->menuBar->activeAction(), w->reserve);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(forms().isLoaded<Form11>());
+        QStringList captions;
+        for (const QAction* a : w->menuBar->actions())
+            captions << a->text();
+        QCOMPARE(captions, QStringList({"Items mémorisés", "Réserve Ovarienne", "Sauvegarde", "Entête", "A Propos",
+                                        "Aide"}));
     }
 
     void quitAndCloseBoxEndTheProgram()
