@@ -5,13 +5,15 @@
 #include <QMenuBar>
 #include <QProxyStyle>
 #include <QShortcut>
+#include <QStyleOptionMenuItem>
 #include <QStyleFactory>
 
 namespace platform {
 
 namespace {
 
-// The desktop's style but for the menu bar's keyboard navigation, which some styles leave out.
+// The desktop's style but for the menu bar's keyboard navigation, which some styles leave out, and the menu the
+// keyboard is on, which some styles draw only once it has dropped down (these menus drop nothing down).
 class MenuKeysStyle final : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
@@ -19,6 +21,17 @@ public:
                   QStyleHintReturn* returned) const override
     {
         return hint == SH_MenuBar_AltKeyNavigation ? 1 : QProxyStyle::styleHint(hint, option, widget, returned);
+    }
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override
+    {
+        if (element == CE_MenuBarItem && (option->state & State_Selected) && widget && widget->hasFocus()) {
+            QStyleOptionMenuItem lit = *qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+            lit.state |= State_Sunken;
+            QProxyStyle::drawControl(element, &lit, painter, widget);
+            return;
+        }
+        QProxyStyle::drawControl(element, option, painter, widget);
     }
 };
 
@@ -47,8 +60,7 @@ void altAlone(QMenuBar* bar)
 void setUpMenuKeys(QWidget* window)
 {
     for (QMenuBar* bar : window->findChildren<QMenuBar*>()) {
-        if (!bar->style()->styleHint(QStyle::SH_MenuBar_AltKeyNavigation, nullptr, bar))
-            bar->setStyle(menuKeysStyle());
+        bar->setStyle(menuKeysStyle());
         auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), window);
         QObject::connect(f10, &QShortcut::activated, bar, [bar] { altAlone(bar); });
     }

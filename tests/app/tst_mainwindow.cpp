@@ -573,7 +573,8 @@ private slots:
     }
 
     // F10 or Alt alone, then the arrows and Enter, reach the menus, with the desktop's style as with one that leaves
-    // the menu bar's keyboard navigation out; Escape gives the keyboard back to the box. Captions stay as they are.
+    // the menu bar's keyboard navigation out; the menu the keyboard is on shows; Escape gives the keyboard back to
+    // the box. Captions stay as they are.
     void menusFromTheKeyboard_data()
     {
         QTest::addColumn<bool>("styleWithout");
@@ -616,10 +617,14 @@ private slots:
                 QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt);
             }
         };
+        const auto drawn = [&] { return w->menuBar->grab(w->menuBar->actionGeometry(w->Options)).toImage(); };
+        const QImage unlit = drawn();
         menuKey();
         QCOMPARE(w->menuBar->activeAction(), w->Options);
+        QVERIFY2(drawn() != unlit, "the menu the keyboard is on looks as the others");
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QCOMPARE(QApplication::focusWidget(), text1());
+        QCOMPARE(drawn(), unlit);
         QVERIFY(!forms().isLoaded<Form9>());
 
         menuKey();
