@@ -28,6 +28,9 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 
+#include <optional>
+#include <utility>
+
 using data::DbError;
 using platform::forms;
 using platform::notice;
@@ -38,6 +41,9 @@ void tellDbError(const QString& what, const DbError& e)
 {
     notice(what + QStringLiteral("\n") + e.message());
 }
+
+// Where the main window stood when the backup menu closed it: the one the backup window brings back stands there.
+std::optional<QRect> g_placeBeforeBackup;
 
 } // namespace
 
@@ -89,6 +95,9 @@ Form4::Form4() : ui(std::make_unique<Ui::Form4>())
     }
     connect(ui->Text1, &QLineEdit::textChanged, this, platform::guarded(this, &Form4::Text1_Change));
     connect(ui->Text2, &QLineEdit::textChanged, this, platform::guarded(this, &Form4::Text2_Change));
+
+    if (const auto place = std::exchange(g_placeBeforeBackup, std::nullopt))
+        setGeometry(*place);
 }
 
 Form4::~Form4() = default;
@@ -477,6 +486,8 @@ void Form4::Sauve_Click()
         data::BASE_DOSSIERS->Close();
     data::RS_DOSSIERS.reset();
     data::BASE_DOSSIERS.reset();
+    if (isVisible())
+        g_placeBeforeBackup = geometry();
     m_toBackup = true;
     forms().unload(this);
     // The backup window brings the main window back with showMainWindow() on every way out.

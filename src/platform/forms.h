@@ -57,6 +57,7 @@ private:
     bool m_unloading = false;
     bool m_marked = false;
     QStringList m_saved;
+    bool m_shown = false;
     QSize m_fitted; // the content size the window was last grown to
     bool m_settled = false; // placed whole since it was last shown
     QMargins m_settledFrame; // the frame counted then
