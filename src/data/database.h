@@ -85,6 +85,8 @@ private:
     quint32 changeCounter() const;
     // Opens the connection on the path as it is now and prepares it (tables, collation, indexes).
     void connect();
+    // Throws when the file lacks a table or a column of data::tables(), naming it.
+    void checkTables();
     void watchFile();
 
     // The query with its LIKE conditions on a column that leads an index of the table turned into what the

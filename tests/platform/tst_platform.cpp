@@ -2,16 +2,22 @@
 #include "platform/conversions.h"
 #include "platform/forms.h"
 #include "platform/keyfilter.h"
+#include "platform/messages.h"
 #include "platform/settings.h"
 #include "platform/filewrite.h"
+#include "platform/windowframe.h"
 #include "support/faultyfiles.h"
 #include "support/testenv.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace platform;
@@ -196,6 +202,43 @@ private slots:
         QCOMPARE(env.help.calls.size(), 1);
         QCOMPARE(env.help.calls[0].topic, 70);
         QVERIFY(env.help.calls[0].file.endsWith("/prog/Folivex.hlp"));
+    }
+
+    // A box of a few words is still wide enough for its title and the buttons the desktop draws beside it in the
+    // title bar (openbox: the window's icon, iconify, maximise, close), whatever the title bar's height.
+    void messageBoxesShowTheirTitleWhole_data()
+    {
+        QTest::addColumn<bool>("question");
+        QTest::addColumn<int>("titleBar");
+        QTest::newRow("notice") << false << 20;
+        QTest::newRow("question") << true << 20;
+        QTest::newRow("notice, tall title bar") << false << 46;
+    }
+    void messageBoxesShowTheirTitleWhole()
+    {
+        QFETCH(bool, question);
+        QFETCH(int, titleBar);
+        setMessageService(nullptr); // the desktop's boxes
+        assumeFrameMargins(QMargins(1, titleBar, 1, 5));
+        QString title;
+        int width = 0;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                title = box->windowTitle();
+                width = box->width();
+                box->done(QMessageBox::No);
+            }
+        });
+        if (question)
+            askYesNo(QStringLiteral("Oui ?"));
+        else
+            notice(QStringLiteral("Oui"));
+        assumeFrameMargins(std::nullopt);
+        QCOMPARE(title, question ? QStringLiteral("Attention") : QStringLiteral("FOLIVEX"));
+        QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+        font.setBold(true);
+        const int needed = QFontMetrics(font).horizontalAdvance(title) + 4 * titleBar;
+        QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 px for %2 px").arg(width).arg(needed)));
     }
 };
 
