@@ -3,6 +3,7 @@
 // whole. Set FOLIVEX_MONKEY_TRACE=1 to print every step (the seeds are fixed: a failure replays exactly).
 #include "admin/form21.h"
 #include "admin/form50.h"
+#include "admin/letterheadfile.h"
 #include "app/form2.h"
 #include "app/form3.h"
 #include "app/form4.h"
@@ -15,12 +16,18 @@
 #include "data/jetsql.h"
 #include "office/fakespreadsheet.h"
 #include "platform/forms.h"
+#include "platform/controls.h"
 #include "pregnancy/form30.h"
+#include "stats/form8.h"
+#include "support/desktopwheel.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 #include "workup/form7.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -33,6 +40,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSet>
 #include <QTest>
 
@@ -354,6 +362,43 @@ private:
 
 } // namespace
 
+// A control whose value the mouse wheel changes.
+bool wheelChangesValue(const QWidget* w)
+{
+    return qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QCalendarWidget*>(w) ||
+           (qobject_cast<const QAbstractSlider*>(w) && !qobject_cast<const QScrollBar*>(w));
+}
+
+// Rows for each such control of a window (those inside another, as the calendar's year box, go with it).
+template <class W> void addWheelRows(const char* window)
+{
+    W w;
+    for (const QWidget* c : w.template findChildren<QWidget*>()) {
+        bool inner = false;
+        for (const QWidget* p = c->parentWidget(); p && !inner; p = p->parentWidget())
+            inner = wheelChangesValue(p);
+        if (wheelChangesValue(c) && !inner)
+            QTest::newRow(qPrintable(QStringLiteral("%1 / %2").arg(window, c->objectName())))
+                << QString::fromLatin1(window) << c->objectName();
+    }
+}
+
+// What the control shows of its value.
+QString valueOf(const QWidget* c)
+{
+    if (auto* calendar = qobject_cast<const QCalendarWidget*>(c))
+        return QStringLiteral("%1/%2 %3")
+            .arg(calendar->monthShown())
+            .arg(calendar->yearShown())
+            .arg(calendar->selectedDate().toString(Qt::ISODate));
+    if (auto* spin = qobject_cast<const QAbstractSpinBox*>(c))
+        return spin->text();
+    if (auto* slider = qobject_cast<const QAbstractSlider*>(c))
+        return QString::number(slider->value());
+    return platform::controlText(c);
+}
+
 
 void press(QWidget* w, const char* button) { fixture::control<QPushButton>(w, button)->click(); }
 using fixture::control;
@@ -421,7 +466,7 @@ struct ThreeCouples {
                 w->box("VilleTxt")->setText(kMarker);
             o = {w, [w] { press(w, "Command2"); }, QStringLiteral("SELECT Ville FROM CIVILITES WHERE numero=%1").arg(a),
                  [] { return forms().find<Form3>()->box("VilleTxt")->text(); }};
-        } else if (window.startsWith("Form5")) {
+        } else if (window.startsWith("Form5 ")) {
             press(main, "CmdOuvrirFiche");
             auto* w = forms().find<Form5>();
             if (type)
@@ -461,6 +506,10 @@ struct ThreeCouples {
                 control<QLineEdit>(w, "Text1")->setText(kMarker);
             o = {w, [w] { press(w, "Enregistre"); }, QString(),
                  [] { return control<QLineEdit>(forms().find<Form50>(), "Text1")->text(); }};
+        } else if (window == "Form8") {
+            press(main, "CmdStat");
+            auto* w = forms().find<Form8>();
+            o = {w, [w] { press(w, "CmdRechercher"); }, QString(), [] { return QString(); }};
         } else if (window == "Form7") {
             press(main, "CmdExamens");
             auto* w = forms().find<Form7>();
@@ -488,7 +537,7 @@ struct ThreeCouples {
             press(main, "CmdCreeDossier");
         else if (window == "Form3")
             press(main, "CmdModifie");
-        else if (window.startsWith("Form5"))
+        else if (window.startsWith("Form5 "))
             press(main, "CmdOuvrirFiche");
         else if (window == "Form7")
             press(main, "CmdExamens");
@@ -689,6 +738,67 @@ private slots:
         }
         if (typed && !opened.markerQuery.isEmpty())
             QVERIFY(Sql(couples.db()).text(opened.markerQuery.toUtf8().constData()) != ThreeCouples::kMarker);
+    }
+
+    // Every control of the windows whose value the wheel changes: the focus on a button, the wheel turned over
+    // the control, then the window's storing button (the search for the statistics). What the control
+    // shows and every stored row are those of the same session without the wheel.
+    void wheelChangesNothingWithoutTheFocus_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control");
+        addWheelRows<Form2>("Form2");
+        addWheelRows<Form3>("Form3");
+        addWheelRows<Form5>("Form5 save");
+        addWheelRows<Form6>("Form6");
+        addWheelRows<Form7>("Form7");
+        addWheelRows<Form30>("Form30");
+        addWheelRows<Form50>("Form50");
+        addWheelRows<Form8>("Form8");
+    }
+
+    void wheelChangesNothingWithoutTheFocus()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        const auto session = [&](bool wheel) {
+            ThreeCouples couples;
+            {
+                RawDb raw(couples.db());
+                for (int list = 1; list <= 40; ++list)
+                    raw.exec(QStringLiteral("INSERT INTO OPTIONS (NUMEROS, TEXTE) VALUES (%1, 'Premier'), "
+                                            "(%1, 'Second')").arg(list));
+            }
+            const ThreeCouples::Opened opened = couples.openOnA(window, false);
+            QWidget* w = opened.window;
+            auto* c = w ? w->findChild<QWidget*>(control) : nullptr;
+            if (!c)
+                return QStringLiteral("! no control ") + control;
+            c->show(); // a product box its scheme hides
+            w->activateWindow();
+            if (!QTest::qWaitForWindowActive(w))
+                return QStringLiteral("! the window is not active");
+            auto* other = w->findChild<QPushButton*>();
+            other->setFocus(Qt::OtherFocusReason);
+            if (wheel && !turnWheelOver(c))
+                return QStringLiteral("! the control is not under the pointer");
+            const QWidget* focus = QApplication::focusWidget();
+            QString outcome = valueOf(c) + QStringLiteral("\nfocus on ") +
+                              (focus == other ? QStringLiteral("the button") : QStringLiteral("another control")) +
+                              QLatin1Char('\n');
+            opened.store();
+            forms().flush();
+            Sql sql(couples.db());
+            for (const char* table : {"CIVILITES", "FICHE", "EXAMENS", "GROSSESSE"})
+                outcome += sql.dump(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(table));
+            QFile letterhead(letterhead::defaultPath());
+            if (letterhead.open(QIODevice::ReadOnly))
+                outcome += QString::fromLatin1(letterhead.readAll());
+            return outcome;
+        };
+        const QString turned = session(true);
+        QVERIFY2(!turned.startsWith(QLatin1Char('!')), qPrintable(turned));
+        QCOMPARE(turned, session(false));
     }
 
     void impatientUser_data()

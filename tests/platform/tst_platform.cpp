@@ -3,10 +3,16 @@
 #include "platform/forms.h"
 #include "platform/keyfilter.h"
 #include "platform/settings.h"
+#include "support/desktopwheel.h"
 #include "support/testenv.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <QSettings>
 #include <QTest>
 
@@ -23,6 +29,30 @@ public:
         ++unloads;
         cancel = refuse;
     }
+};
+
+// A window whose fields scroll: a combo and a spin box in a tall column, a button beside.
+class Scrolled : public Form {
+public:
+    Scrolled()
+    {
+        auto* fields = new QWidget;
+        auto* column = new QVBoxLayout(fields);
+        combo->addItems({"a", "b", "c"});
+        spin->setValue(5);
+        column->addWidget(combo);
+        column->addWidget(spin);
+        column->addSpacing(2000);
+        area->setWidget(fields);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(area);
+        layout->addWidget(button);
+        resize(300, 300);
+    }
+    QComboBox* combo = new QComboBox;
+    QSpinBox* spin = new QSpinBox;
+    QScrollArea* area = new QScrollArea;
+    QPushButton* button = new QPushButton("OK");
 };
 
 class TestPlatform : public QObject {
@@ -106,6 +136,30 @@ private slots:
         QTest::keyClicks(&fsh, "7.6b");
         QCOMPARE(fsh.text(), QString("7,6"));
         QCOMPARE(upperCaseKey(u'é'), int(u'é'));
+    }
+
+    // The wheel over a combo or a spin box that has no focus scrolls the window and gives no focus; once the
+    // control has the focus, the wheel changes its value.
+    void wheelChangesOnlyTheFocusedControl()
+    {
+        TestEnv env;
+        auto* w = forms().show<Scrolled>();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        for (QWidget* control : {static_cast<QWidget*>(w->combo), static_cast<QWidget*>(w->spin)}) {
+            w->button->setFocus();
+            const QString before = control == w->combo ? w->combo->currentText() : w->spin->text();
+            QScrollBar* bar = w->area->verticalScrollBar();
+            bar->setValue(0);
+            QVERIFY(turnWheelOver(control));
+            QVERIFY(w->button->hasFocus());
+            QCOMPARE(control == w->combo ? w->combo->currentText() : w->spin->text(), before);
+            QVERIFY(bar->value() > 0);
+            bar->setValue(0);
+            control->setFocus();
+            QVERIFY(turnWheelOver(control));
+            QVERIFY(control == w->combo ? w->combo->currentText() != before : w->spin->text() != before);
+        }
+        forms().unloadAll();
     }
 
     void windowRegistry()
