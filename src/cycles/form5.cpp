@@ -288,11 +288,9 @@ void Form5::CmdModif_Click()
 {
     if (!hasCurrentSheet())
         return;
-    for (QLineEdit* box : {ui->TxtDatAna, ui->TxtMiseRoute, ui->TxtJRegles, ui->TxtDateTrans, ui->TxtDatePonc}) {
-        if (!box->text().isEmpty() && !platform::isDate(box->text())) {
-            platform::notice(QStringLiteral("Une Date a été mal saisie, veuillez la corriger. JJ/MM/AA"));
-            return;
-        }
+    if (!sheet::datesAccepted(sheet::fields(*ui))) {
+        platform::notice(QStringLiteral("Une Date a été mal saisie, veuillez la corriger. JJ/MM/AA"));
+        return;
     }
     if (positiveWhole(ui->TxtNumFich->text()) == 0) {
         platform::notice(QStringLiteral("Le numéro de fiche doit être un nombre entier positif."));

@@ -122,8 +122,10 @@ void Form7::Form_Load()
 void Form7::ENREG_EXAMS()
 {
     const QStringList& columns = data::examColumns();
-    for (int i = 0; i < columns.size(); ++i)
-        m_rs->setField(columns[i], platform::controlText(m_examControls[i]));
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString text = platform::controlText(m_examControls[i]);
+        m_rs->setField(columns[i], m_dateBoxes.contains(m_examControls[i]) ? platform::dateBoxText(text) : text);
+    }
 }
 
 // A button reached without leaving the box (its access key) validates the box the user is in, as leaving
@@ -141,7 +143,7 @@ bool Form7::datesAccepted(bool everyBox)
     if (!everyBox)
         return true;
     for (QLineEdit* box : std::as_const(m_dateBoxes)) {
-        if (box == focused || box->text().isEmpty())
+        if (box == focused || platform::isBlank(box->text()))
             continue;
         if (!DateVALIDE(box)) {
             m_validating = true; // the box takes the focus back: no second check for the box being left
