@@ -16,10 +16,13 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <limits>
 
 namespace platform {
 
 namespace {
+
+constexpr int kDefaultMaxLength = 32767;
 
 bool isBreak(QChar c) { return c == u'\r' || c == u'\n'; }
 
@@ -170,7 +173,13 @@ void setUpInputBoxes(QWidget* window)
             setUpCombo(combo);
     for (QLineEdit* edit : window->findChildren<QLineEdit*>()) {
         // A spin box's own box (the calendar's year) keeps its validator.
-        if (edit->validator() || qobject_cast<QAbstractSpinBox*>(edit->parentWidget()))
+        if (qobject_cast<QAbstractSpinBox*>(edit->parentWidget()))
+            continue;
+        // A text as long as the file holds, rather than the 32 767 characters a box takes by default: a text cut
+        // on showing would be stored cut.
+        if (edit->maxLength() == kDefaultMaxLength)
+            edit->setMaxLength(std::numeric_limits<int>::max());
+        if (edit->validator())
             continue;
         edit->setValidator(new OneLineValidator(edit));
         dropUnusedAltKeys(edit);

@@ -2,6 +2,7 @@
 
 #include "data/database.h"
 #include "data/globals.h"
+#include "data/recordset.h"
 #include "data/schema.h"
 #include "platform/controls.h"
 #include "platform/conversions.h"
@@ -124,7 +125,18 @@ void Form7::ENREG_EXAMS()
     const QStringList& columns = data::examColumns();
     for (int i = 0; i < columns.size(); ++i) {
         const QString text = platform::controlText(m_examControls[i]);
-        m_rs->setField(columns[i], m_dateBoxes.contains(m_examControls[i]) ? platform::dateBoxText(text) : text);
+        m_rs->setField(columns[i], m_shown.stored(columns[i], m_dateBoxes.contains(m_examControls[i])
+                                                                  ? platform::dateBoxText(text)
+                                                                  : text));
+    }
+}
+
+void Form7::showExams(const data::Recordset& rs)
+{
+    const QStringList& columns = data::examColumns();
+    for (int i = 0; i < columns.size(); ++i) {
+        platform::setControlText(m_examControls[i], rs.text(columns[i]));
+        m_shown.shown(columns[i], rs.Fields(columns[i]), m_examControls[i]);
     }
 }
 

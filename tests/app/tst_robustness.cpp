@@ -801,6 +801,77 @@ private slots:
         QCOMPARE(turned, session(false));
     }
 
+    // A row holding a value its window cannot show as it is stored, another box changed and stored (a box of
+    // the same list too, where one is given): the value reads back byte for byte, but for that box's item.
+    void valuesAWindowCannotShowAreKept_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("stored"); // as an SQL literal
+        QTest::addColumn<QString>("tick");   // a check box of the same list the user ticks
+        QTest::addColumn<QString>("kept");   // the literal read back
+        const auto text = [](const QString& t) { return QLatin1Char('\'') + t + QLatin1Char('\''); };
+        const QString longText = text(QString(40000, QLatin1Char('x')) + QStringLiteral("fin"));
+        QStringList thousand;
+        for (int i = 0; i < 1000; ++i)
+            thousand << QString::number(i % 2);
+        const QString crlf = QStringLiteral("\r\n");
+        QTest::newRow("Form3, long address") << "Form3" << "CIVILITES.ADRESSE1" << longText << QString() << longText;
+        QTest::newRow("Form3, line break in one-line box")
+            << "Form3" << "CIVILITES.ADRESSE2" << text("Bât. B" + crlf + "Résidence") << QString()
+            << text("Bât. B" + crlf + "Résidence");
+        QTest::newRow("Form3, Null") << "Form3" << "CIVILITES.FAX" << "NULL" << QString() << "NULL";
+        QTest::newRow("Form7, long text") << "Form7" << "EXAMENS.PRUT" << longText << QString() << longText;
+        QTest::newRow("Form7, long combo text") << "Form7" << "EXAMENS.Diag" << longText << QString() << longText;
+        QTest::newRow("Form5 save, long combo text") << "Form5 save" << "FICHE.ANA" << longText << QString() << longText;
+        QTest::newRow("Form5 save, check value 2") << "Form5 save" << "FICHE.REDUC" << "2" << QString() << "2";
+        QTest::newRow("Form5 save, start date not a date")
+            << "Form5 save" << "FICHE.JCYCLE" << text("pas une date") << QString() << text("pas une date");
+        QTest::newRow("Form30, long item") << "Form30" << "GROSSESSE.HOSPIT" << longText << QString() << longText;
+        QTest::newRow("Form30, 1000 items")
+            << "Form30" << "GROSSESSE.TERG2M" << text(thousand.join(crlf)) << QString() << text(thousand.join(crlf));
+        QStringList ticked = thousand;
+        ticked[0] = QStringLiteral("1");
+        QTest::newRow("Form30, 1000 items, the first ticked")
+            << "Form30" << "GROSSESSE.TERG2M" << text(thousand.join(crlf)) << "ChkPathG_0" << text(ticked.join(crlf));
+        const QString checks = text(QStringList{"2", "1", "0", "5", "0", "-1"}.join(crlf));
+        QTest::newRow("Form30, check items outside 0 and 1")
+            << "Form30" << "GROSSESSE.TERG2F" << checks << QString() << checks;
+        QTest::newRow("Form30, check items outside 0 and 1, the third ticked")
+            << "Form30" << "GROSSESSE.TERG2F" << checks << "ChkPathF_2"
+            << text(QStringList{"2", "1", "1", "5", "0", "-1"}.join(crlf));
+    }
+
+    void valuesAWindowCannotShowAreKept()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, column);
+        QFETCH(QString, stored);
+        QFETCH(QString, tick);
+        QFETCH(QString, kept);
+        ThreeCouples couples;
+        const QString table = column.section(QLatin1Char('.'), 0, 0);
+        const QString name = column.section(QLatin1Char('.'), 1);
+        QString row = QStringLiteral("%1 WHERE NUMERO=%2").arg(table).arg(couples.a);
+        {
+            RawDb raw(couples.db());
+            if (table == QLatin1String("GROSSESSE")) {
+                const QString sheet = raw.text(QStringLiteral("SELECT NUMINTFICH FROM FICHE WHERE NUMERO=%1").arg(couples.a));
+                QVERIFY(raw.exec(QStringLiteral("INSERT INTO GROSSESSE (NUMFICH) VALUES (%1)").arg(sheet)));
+                row = QStringLiteral("GROSSESSE WHERE NUMFICH=") + sheet;
+            }
+            QVERIFY(raw.exec(QStringLiteral("UPDATE %1 SET %2=%3 WHERE %4").arg(table, name, stored, row.section(" WHERE ", 1))));
+        }
+        const ThreeCouples::Opened opened = couples.openOnA(window);
+        if (!tick.isEmpty())
+            control<QCheckBox>(opened.window, qPrintable(tick))->setChecked(true);
+        opened.store();
+        forms().flush();
+        RawDb raw(couples.db());
+        QCOMPARE(raw.text(opened.markerQuery), ThreeCouples::kMarker);
+        QCOMPARE(raw.text(QStringLiteral("SELECT quote(%1) FROM %2").arg(name, row)), kept);
+    }
+
     void impatientUser_data()
     {
         QTest::addColumn<quint32>("seed");
