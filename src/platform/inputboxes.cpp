@@ -84,8 +84,9 @@ void dropWheelFocus(QWidget* w)
         w->setFocusPolicy(Qt::FocusPolicy(w->focusPolicy() & ~wheelOnly));
 }
 
-// The wheel changes a control's value only while the control has the focus, as on the desktop the windows were
-// made for; otherwise it goes on to what lies under the pointer, so a window whose fields scroll still scrolls.
+// The wheel changes a control's value only while the control has the focus, so that no value changes without the
+// user choosing it; otherwise it goes on to what lies under the pointer, so a window whose fields scroll still
+// scrolls.
 // One filter on the application rather than one on each control: controls made after a window was set up (a
 // combo's line edit made anew, a dialog's combo) are covered too, and no control's own wheel handler runs first.
 class WheelOnlyWithFocus final : public QObject {
