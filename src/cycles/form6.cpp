@@ -273,13 +273,6 @@ void Form6::CmdNouvFiche_Click()
         platform::notice(QStringLiteral("Une Date a été mal saisie, veuillez la corriger"));
         return;
     }
-    // Without a start date the sheet would be stored with a Null JCYCLE and drop out of every statistic.
-    if (platform::isBlank(ui->TxtMiseRoute->text())) {
-        platform::notice(QStringLiteral("La date de mise en route doit être saisie (JJ/MM/AA) : sans elle, la "
-                                        "fiche ne serait comptée dans aucune statistique."));
-        ui->TxtMiseRoute->setFocus();
-        return;
-    }
     try {
         m_db = data::Database::open(data::CHEMIN_BASE);
         m_sql = QStringLiteral("SELECT*FROM FICHE ");

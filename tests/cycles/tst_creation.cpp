@@ -29,8 +29,6 @@ const QString kNoWorkbookQuestion =
 const QString kDateQuestion =
     QStringLiteral("Date des règles non valide ou date analogue manquante, continuer quand même ?");
 const QString kBadDate = QStringLiteral("Une Date a été mal saisie, veuillez la corriger");
-const QString kNoStartDate = QStringLiteral("La date de mise en route doit être saisie (JJ/MM/AA) : sans elle, la "
-                                            "fiche ne serait comptée dans aucune statistique.");
 
 struct Fixture {
     TestEnv env;
@@ -449,12 +447,14 @@ void TstCreation::saveWithoutWorkbook()
     Form6* w = f.openMartin();
     const int couple = f.martin;
     w->ui->CmbType->setEditText(QStringLiteral("IAC"));
+    w->ui->TxtMiseRoute->clear(); // an empty start date is stored as Null
     f.save(w, {true, true});
     QCOMPARE(f.env.messages.texts(),
              (QStringList{kSheetQuestion, kNoWorkbookQuestion, QStringLiteral("Nouvelle Fiche Enregistrée")}));
     auto rs = f.sheets(couple);
     QCOMPARE(rs->RecordCount(), 1);
     QCOMPARE(rs->text(QStringLiteral("NomFichier")), cycles::kNoWorkbook);
+    QVERIFY(rs->Fields(QStringLiteral("JCYCLE")).isNull());
     QCOMPARE(rs->text(QStringLiteral("OPTIONBLOC")), QStringLiteral("3"));
     QCOMPARE(rs->text(QStringLiteral("OPTIONSTIM")), QStringLiteral("4"));
 
@@ -498,16 +498,17 @@ void TstCreation::saveRefusals()
 }
 
 // A date box that holds only blanks is empty, as in the cycle sheet window: an empty periods or analogue date
-// stores the empty text; the sheet needs its start date, which every statistic counts it by.
+// stores the empty text, an empty start date a Null cycle day; a start date that is not a date is refused.
 void TstCreation::blankDateBoxesAreEmpty_data()
 {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("column");
-    QTest::newRow("periods, two blanks") << "TxtJRegles" << "  " << "JSTIM";
-    QTest::newRow("analogue, one blank") << "TxtDatAna" << " " << "DATANA";
-    QTest::newRow("start, two blanks") << "TxtMiseRoute" << "  " << QString();
-    QTest::newRow("start, emptied") << "TxtMiseRoute" << QString() << QString();
+    QTest::addColumn<QVariant>("stored"); // invalid: the save is refused
+    QTest::newRow("periods, two blanks") << "TxtJRegles" << "  " << "JSTIM" << QVariant(QString());
+    QTest::newRow("analogue, one blank") << "TxtDatAna" << " " << "DATANA" << QVariant(QString());
+    QTest::newRow("start, two blanks") << "TxtMiseRoute" << "  " << "JCYCLE" << QVariant(QMetaType(QMetaType::Nullptr));
+    QTest::newRow("start, not a date") << "TxtMiseRoute" << "31/02/05" << "JCYCLE" << QVariant();
 }
 
 void TstCreation::blankDateBoxesAreEmpty()
@@ -515,15 +516,16 @@ void TstCreation::blankDateBoxesAreEmpty()
     QFETCH(QString, box);
     QFETCH(QString, text);
     QFETCH(QString, column);
+    QFETCH(QVariant, stored);
     Fixture f;
     Form6* w = f.openMartin();
     w->ui->CmbType->setEditText(QStringLiteral("FIV"));
     w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
     w->ui->TxtDatAna->setText(QStringLiteral("20/02/2005"));
     w->findChild<QLineEdit*>(box)->setText(text);
-    if (column.isEmpty()) {
+    if (!stored.isValid()) {
         f.save(w, {});
-        QCOMPARE(f.env.messages.texts(), QStringList{kNoStartDate});
+        QCOMPARE(f.env.messages.texts(), QStringList{kBadDate});
         QVERIFY(platform::forms().isLoaded<Form6>());
         QCOMPARE(f.sheets(f.martin)->RecordCount(), 0);
         return;
@@ -532,8 +534,10 @@ void TstCreation::blankDateBoxesAreEmpty()
     QCOMPARE(f.env.messages.texts().last(), QStringLiteral("Nouvelle Fiche Enregistrée"));
     auto rs = f.sheets(f.martin);
     QCOMPARE(rs->RecordCount(), 1);
-    QCOMPARE(rs->Fields(column), QVariant(QString()));
-    QCOMPARE(rs->Fields(QStringLiteral("JCYCLE")).toDouble(), 38426.0);
+    if (column == QLatin1String("JCYCLE"))
+        QVERIFY(rs->Fields(column).isNull());
+    else
+        QCOMPARE(rs->Fields(column), stored);
 }
 
 void TstCreation::existingWorkbookIsNotReplacedSilently()
