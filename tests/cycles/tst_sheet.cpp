@@ -328,15 +328,27 @@ private slots:
         QVERIFY(!f->ui->Frame6->isVisible());
     }
 
+    // A date box that holds only blanks is empty: the save goes on, and stores no blanks.
+    void saveWithEmptyDatesEmptiesTheCycleStart_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("emptied") << QString();
+        QTest::newRow("blanks only") << QStringLiteral("  ");
+    }
     void saveWithEmptyDatesEmptiesTheCycleStart()
     {
-        const qint64 id = addSheet(env->dbPath(), 12, 1);
+        QFETCH(QString, text);
+        const qint64 id = addSheet(env->dbPath(), 12, 1, {{"DATEPONC", "16/03/2005"}, {"JSTIM", "01/03/2005"}});
         Form5* f = openCouple(12);
         for (QLineEdit* e : {f->ui->TxtDatAna, f->ui->TxtMiseRoute, f->ui->TxtJRegles, f->ui->TxtDateTrans, f->ui->TxtDatePonc})
-            e->clear();
+            e->setText(text);
         env->messages.answerYes();
         QTest::mouseClick(f->ui->CmdModif, Qt::LeftButton);
-        QVERIFY(sheetRow(env->dbPath(), id)->Fields("JCYCLE").isNull());
+        QCOMPARE(env->messages.texts().last(), QStringLiteral("Fiche courante modifiée"));
+        auto rs = sheetRow(env->dbPath(), id);
+        QVERIFY(rs->Fields("JCYCLE").isNull());
+        for (const char* column : {"DATANA", "JSTIM", "DATETRANS", "DATEPONC"})
+            QCOMPARE(rs->Fields(column), QVariant(QString()));
     }
 
     void saveRefusals_data()

@@ -6,15 +6,21 @@
 #include "platform/settings.h"
 #include "platform/filewrite.h"
 #include "platform/windowframe.h"
+#include "support/desktopwheel.h"
 #include "support/faultyfiles.h"
 #include "support/testenv.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <QSettings>
 #include <QTest>
 #include <QTimer>
@@ -33,6 +39,30 @@ public:
         ++unloads;
         cancel = refuse;
     }
+};
+
+// A window whose fields scroll: a combo and a spin box in a tall column, a button beside.
+class Scrolled : public Form {
+public:
+    Scrolled()
+    {
+        auto* fields = new QWidget;
+        auto* column = new QVBoxLayout(fields);
+        combo->addItems({"a", "b", "c"});
+        spin->setValue(5);
+        column->addWidget(combo);
+        column->addWidget(spin);
+        column->addSpacing(2000);
+        area->setWidget(fields);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(area);
+        layout->addWidget(button);
+        resize(300, 300);
+    }
+    QComboBox* combo = new QComboBox;
+    QSpinBox* spin = new QSpinBox;
+    QScrollArea* area = new QScrollArea;
+    QPushButton* button = new QPushButton("OK");
 };
 
 class TestPlatform : public QObject {
@@ -179,6 +209,30 @@ private slots:
             QCOMPARE(written.message(), QStringLiteral("Le fichier %1 n'a pas pu être enregistré : %2.").arg(target, cause));
             QCOMPARE(copy.message(), QStringLiteral("Le fichier %1 n'a pas pu être enregistré : %2.").arg(copied, cause));
         }
+    }
+
+    // The wheel over a combo or a spin box that has no focus scrolls the window and gives no focus; once the
+    // control has the focus, the wheel changes its value.
+    void wheelChangesOnlyTheFocusedControl()
+    {
+        TestEnv env;
+        auto* w = forms().show<Scrolled>();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        for (QWidget* control : {static_cast<QWidget*>(w->combo), static_cast<QWidget*>(w->spin)}) {
+            w->button->setFocus();
+            const QString before = control == w->combo ? w->combo->currentText() : w->spin->text();
+            QScrollBar* bar = w->area->verticalScrollBar();
+            bar->setValue(0);
+            QVERIFY(turnWheelOver(control));
+            QVERIFY(w->button->hasFocus());
+            QCOMPARE(control == w->combo ? w->combo->currentText() : w->spin->text(), before);
+            QVERIFY(bar->value() > 0);
+            bar->setValue(0);
+            control->setFocus();
+            QVERIFY(turnWheelOver(control));
+            QVERIFY(control == w->combo ? w->combo->currentText() != before : w->spin->text() != before);
+        }
+        forms().unloadAll();
     }
 
     void windowRegistry()
