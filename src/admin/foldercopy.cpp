@@ -12,10 +12,13 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
+#include <mutex>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -164,38 +167,59 @@ public:
         m_open.pop_back();
     }
 
-    // Copies what was listed: the folders made, then each file.
+    // Copies what was listed: the folders made, then the databases, then the other files.
     void run()
     {
-        for (const Entry& e : m_entries)
-            if (e.kind != Kind::Folder) {
-                ++m_files;
-                m_bytes += e.size;
-            }
+        std::vector<const Entry*> databases, files;
         int failedFolder = -1; // the depth of a folder that could not be made: what it holds is not copied
         for (const Entry& e : m_entries) {
             if (failedFolder >= 0 && e.depth > failedFolder)
                 continue;
             failedFolder = -1;
             if (e.kind == Kind::Folder) {
-                if (!makeFolder(e.to))
+                if (!makeFolder(e))
                     failedFolder = e.depth;
                 continue;
             }
-            tell(0);
-            if (e.kind == Kind::Database)
-                copyDatabase(e);
-            else
-                copyFile(e);
-            ++m_filesDone;
-            m_bytesDone += e.size;
+            (e.kind == Kind::Database ? databases : files).push_back(&e);
+            ++m_files;
+            m_bytes += qint64(e.size);
         }
-        tell(0);
+        // One database at a time: its copy holds the other workstations' saves back.
+        for (const Entry* e : databases) {
+            tell();
+            copyDatabase(*e);
+            done(*e, 0);
+        }
+        // The other files a few at once: most of a small file's copy is the wait for the disk to flush it, and
+        // the disk flushes several as fast as one.
+        std::atomic<size_t> next = 0;
+        auto copier = [&] {
+            for (size_t i; (i = next++) < files.size();)
+                copyFile(*files[i]);
+        };
+        {
+            std::vector<std::jthread> copiers;
+            for (int n = 0; n < kCopiers; ++n)
+                copiers.emplace_back(copier);
+        }
+        tell();
     }
 
-    QStringList failures;
+    // What could not be copied, in the order of the tree.
+    QStringList failures()
+    {
+        std::stable_sort(m_failures.begin(), m_failures.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+        QStringList out;
+        for (const auto& [at, why] : m_failures)
+            out << why;
+        return out;
+    }
 
 private:
+    static constexpr int kCopiers = 8;
+
     enum class Kind { Folder, File, Database };
     struct Entry {
         fs::path from, to;
@@ -206,10 +230,17 @@ private:
 
     QString word() const { return m_way == CopyWay::Backup ? QStringLiteral("Sauvegarde") : QStringLiteral("Restauration"); }
 
-    void fail(const QString& why) { failures << why; }
+    // Found while listing: at the place the tree has reached.
+    void fail(const QString& why) { m_failures.emplace_back(m_entries.size(), why); }
+    // Found while copying the entry, from any copier.
+    void fail(const Entry& e, const QString& why)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_failures.emplace_back(size_t(&e - m_entries.data()), why);
+    }
 
-    // Tells the files copied, and the bytes with those of the file under way; about a database, what is done.
-    void tell(std::uintmax_t current, const QString& database = QString())
+    // Tells the files copied and the bytes (with those of the database under way, and what is done to it).
+    void tell(const QString& database = QString(), qint64 current = 0)
     {
         if (!m_progress)
             return;
@@ -218,6 +249,14 @@ private:
         if (!database.isEmpty())
             step += QLatin1Char('\n') + database;
         m_progress->report(step, m_bytes ? double(m_bytesDone + current) / double(m_bytes) : 1.0);
+    }
+
+    // The file's bytes not told yet, and the file, counted as copied.
+    void done(const Entry& e, qint64 told)
+    {
+        m_bytesDone += std::max<qint64>(0, qint64(e.size) - told);
+        ++m_filesDone;
+        tell();
     }
 
     // Whether the file is a database, to be copied through the engine.
@@ -232,19 +271,19 @@ private:
                    && data::isDatabaseFile(QByteArray::fromStdString(to.native())));
     }
 
-    bool makeFolder(const fs::path& to)
+    bool makeFolder(const Entry& e)
     {
         std::error_code ec;
-        fs::path existing = to;
+        fs::path existing = e.to;
         while (existing != existing.parent_path() && !fs::exists(existing, ec))
             existing = existing.parent_path();
-        fs::create_directories(to, ec);
-        if (ec || !fs::is_directory(to, ec)) {
-            fail(QStringLiteral("Le répertoire %1 ne peut pas être créé%2").arg(shown(to), cause(ec)));
+        fs::create_directories(e.to, ec);
+        if (ec || !fs::is_directory(e.to, ec)) {
+            fail(e, QStringLiteral("Le répertoire %1 ne peut pas être créé%2").arg(shown(e.to), cause(ec)));
             return false;
         }
         // The folders made outlive a power cut once their parents are flushed.
-        for (fs::path made = to; made != existing && made != made.parent_path(); made = made.parent_path())
+        for (fs::path made = e.to; made != existing && made != made.parent_path(); made = made.parent_path())
             platform::syncFolder(native(made.parent_path()));
         return true;
     }
@@ -252,15 +291,19 @@ private:
     void copyFile(const Entry& e)
     {
         platform::FileFailure failure;
-        if (platform::copyFile(native(e.from), native(e.to), &failure, [&](qint64 bytes) {
-                tell(std::uintmax_t(bytes));
-                return true;
-            }))
+        qint64 told = 0;
+        const bool copied = platform::copyFile(native(e.from), native(e.to), &failure, [&](qint64 bytes) {
+            bytes = std::min(bytes, qint64(e.size));
+            m_bytesDone += bytes - told;
+            told = bytes;
+            tell();
+            return true;
+        });
+        done(e, told);
+        if (copied || (failure.reading && failure.error == ENOENT)) // gone since the listing: as if deleted before
             return;
-        if (failure.reading && failure.error == ENOENT)
-            return; // deleted since the listing
         failure.path = shown(failure.reading ? e.from : e.to);
-        fail(failure.message());
+        fail(e, failure.message());
     }
 
     void copyDatabase(const Entry& e)
@@ -269,8 +312,7 @@ private:
         if (!fs::exists(e.from, ec))
             return; // deleted since the listing
         auto told = [&](const QString& step, double done) {
-            tell(std::uintmax_t(double(e.size) * done),
-                 QStringLiteral("Base de données %1 : %2").arg(shown(e.from.filename()), step));
+            tell(QStringLiteral("Base de données %1 : %2").arg(shown(e.from.filename()), step), qint64(double(e.size) * done));
         };
         const bool inPlace = m_way == CopyWay::Restore && fs::is_regular_file(e.to, ec)
                              && data::isDatabaseFile(QByteArray::fromStdString(e.to.native()));
@@ -278,14 +320,14 @@ private:
             // Other workstations may hold it open: the engine writes the saved content into it.
             const QString failure = data::restoreDatabase({native(e.from).bytes, native(e.to).bytes, shown(e.from), shown(e.to)}, told);
             if (!failure.isEmpty())
-                fail(failure);
+                fail(e, failure);
             return;
         }
         const platform::NativePath part = platform::temporaryNameBeside(native(e.to));
         const QString failure = data::copyDatabase({native(e.from).bytes, part.bytes, shown(e.from), shown(e.to)}, told);
         if (!failure.isEmpty()) {
             removeWithJournals(part.bytes);
-            fail(failure);
+            fail(e, failure);
             return;
         }
         // A journal left beside the target would be played back into the copy put in its place.
@@ -294,7 +336,7 @@ private:
         if (!platform::installFile(part, native(e.to), true, &installed)) {
             removeWithJournals(part.bytes);
             installed.path = shown(e.to);
-            fail(installed.message());
+            fail(e, installed.message());
         }
     }
 
@@ -315,8 +357,10 @@ private:
     std::vector<fs::path> m_open;      // real paths of the folders being listed, outermost first
     std::vector<Entry> m_entries;
     qint64 m_found = 0;
-    qint64 m_files = 0, m_filesDone = 0;
-    std::uintmax_t m_bytes = 0, m_bytesDone = 0;
+    qint64 m_files = 0, m_bytes = 0;
+    std::atomic<qint64> m_filesDone = 0, m_bytesDone = 0;
+    std::mutex m_mutex; // of the failures, for the copiers
+    std::vector<std::pair<size_t, QString>> m_failures; // at their place in the tree
 };
 
 } // namespace
@@ -339,9 +383,10 @@ QString copyFolder(const FolderCopy& copy, data::Progress* progress)
     tree.run();
     // Every entry is named, up to a screenful.
     constexpr int kShown = 15;
-    QStringList lines = tree.failures.mid(0, kShown);
-    if (tree.failures.size() > kShown)
-        lines << QStringLiteral("… et %1 autres éléments non copiés").arg(tree.failures.size() - kShown);
+    const QStringList failures = tree.failures();
+    QStringList lines = failures.mid(0, kShown);
+    if (failures.size() > kShown)
+        lines << QStringLiteral("… et %1 autres éléments non copiés").arg(failures.size() - kShown);
     return lines.join(QLatin1Char('\n'));
 }
 
