@@ -143,7 +143,10 @@ public:
         for (const std::string& name : names) {
             if (m_progress && ++m_found % 200 == 0)
                 m_progress->report(QStringLiteral("%1 : %2 fichiers trouvés").arg(word(), count(m_found)), 0);
-            if (isJournal(name, names, to))
+            // Files of work under way are no part of what the tree holds: a database's journals, the program's
+            // own temporary files, the office's lock files (".~lock.<name>#": copied back, they would say a
+            // workbook is open).
+            if (isJournal(name, names, to) || name.starts_with(".~"))
                 continue;
             const fs::path entry = from / name;
             const fs::path target = to / name;

@@ -25,8 +25,9 @@ struct FolderCopy {
 // the folder flushed): under its name stands the earlier file or the new one.
 // A database file (named in databases, or any file the engine recognises as one) is copied through the engine
 // as one state of it and checked before it replaces its earlier copy; a restore writes a database already in
-// place through the engine, one change that the workstations holding it open see as such. Journals of a
-// database are left out. A file gone between the listing and its copy is passed over, as one deleted before.
+// place through the engine, one change that the workstations holding it open see as such. Files of work under
+// way are left out: journals of a database, files named ".~…" (temporary files, the office's lock files). A
+// file gone between the listing and its copy is passed over, as one deleted before.
 // An entry that cannot be copied (a link to nothing, a link back into the tree or into the destination, a file
 // that cannot be read or replaced, a database copy found unsound) does not stop the others. The progress (when
 // given) is told the files copied of how many. Empty text when everything was copied, otherwise one line naming

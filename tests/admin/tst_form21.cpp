@@ -369,6 +369,9 @@ private slots:
     {
         putFile(xls() + "/A_38426.xls", "cycle A");
         putFile(xls() + "/sous/B.xls", "cycle B");
+        // Work under way: the office's lock on an open workbook, a file being written.
+        putFile(xls() + "/sous/.~lock.B.xls#", "poste 2");
+        putFile(xls() + "/.~A_38426.xls.k3x9", "cycle A, half");
         putFile(env->path("save/ancien.xls"), "older backup");
         putFile(env->path("save/A_38426.xls"), "stale copy");
         env->setSetting("SAUVE", env->path("save"));
@@ -379,6 +382,8 @@ private slots:
         QCOMPARE(fileBytes(env->path("save/A_38426.xls")), QByteArray("cycle A")); // replaced without asking
         QCOMPARE(fileBytes(env->path("save/sous/B.xls")), QByteArray("cycle B"));
         QCOMPARE(fileBytes(env->path("save/ancien.xls")), QByteArray("older backup"));
+        QCOMPARE(QDir(env->path("save")).entryList(QDir::Files | QDir::Hidden), QStringList({"A_38426.xls", "ancien.xls"}));
+        QCOMPARE(QDir(env->path("save/sous")).entryList(QDir::Files | QDir::Hidden), QStringList{"B.xls"});
 
         // Later work: a workbook changed, one lost, one created.
         putFile(xls() + "/A_38426.xls", "changed");
@@ -400,7 +405,9 @@ private slots:
         QCOMPARE(fileBytes(xls() + "/sous/B.xls"), QByteArray("cycle B"));
         QCOMPARE(fileBytes(xls() + "/C_38500.xls"), QByteArray("new cycle"));
         QCOMPARE(fileBytes(xls() + "/ancien.xls"), QByteArray("older backup"));
-        QVERIFY(QDir(xls()).entryList({"*.copie-en-cours"}).isEmpty());
+        // No temporary file is left behind (the office's lock stays where it was).
+        QCOMPARE(QDir(xls()).entryList({".~*"}, QDir::Files | QDir::Hidden), QStringList{".~A_38426.xls.k3x9"});
+        QCOMPARE(QDir(xls() + "/sous").entryList({".~*"}, QDir::Files | QDir::Hidden), QStringList{".~lock.B.xls#"});
     }
 
     void restoreDeclinedStays()
