@@ -43,6 +43,7 @@ bool busy(sqlite3* db)
 } // namespace
 
 void setLockWait(int milliseconds) { g_lockWait = milliseconds; }
+int lockWait() { return g_lockWait; }
 
 DbError Database::engineError(int rc, const QString& sql) const
 {

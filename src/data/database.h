@@ -20,6 +20,7 @@ class Recordset;
 
 // How long a statement waits for another workstation's lock before it fails with DbError::Locked.
 void setLockWait(int milliseconds);
+int lockWait();
 
 // A database file in use. Before each statement outside a transaction it makes sure the file in place is the
 // one its connection reads: another file put there (a backup restored on any workstation) or the same file
