@@ -2,6 +2,7 @@
 
 #include "app/form4.h"
 #include "cycles/fiche.h"
+#include "cycles/sheetfields.h"
 #include "data/globals.h"
 #include "data/schema.h"
 #include "platform/controls.h"
@@ -42,8 +43,13 @@ QString listQuery(int list)
 
 std::optional<QDate> dateIn(const QLineEdit* edit) { return platform::parseDate(edit->text()); }
 
-// Neither empty nor a date.
-bool badDate(const QLineEdit* edit) { return !edit->text().trimmed().isEmpty() && !dateIn(edit); }
+// The date boxes, stored as the cycle sheet window stores them.
+QList<sheet::Field> dateFields(const Ui::Form6& ui)
+{
+    using K = sheet::Field::Kind;
+    return {{"JSTIM", K::DateText, ui.TxtJRegles}, {"DATANA", K::DateText, ui.TxtDatAna},
+            {"JCYCLE", K::DayNumber, ui.TxtMiseRoute}};
+}
 
 // 1-based rank of the selected button.
 int selectedRank(std::initializer_list<const QRadioButton*> buttons)
@@ -272,8 +278,7 @@ void Form6::CmdNouvFiche_Click()
         platform::notice(QStringLiteral("Vous devez remplir le type de stimulation."));
         return;
     }
-    // An unreadable start date would be stored as Null and drop the cycle from every statistic.
-    if (badDate(ui->TxtJRegles) || badDate(ui->TxtDatAna) || badDate(ui->TxtMiseRoute)) {
+    if (!sheet::datesAccepted(dateFields(*ui))) {
         platform::notice(QStringLiteral("Une Date a été mal saisie, veuillez la corriger"));
         return;
     }
@@ -468,12 +473,10 @@ std::optional<QString> Form6::stageWorkbook()
 
 void Form6::CREEFICHE()
 {
-    const auto start = dateIn(ui->TxtMiseRoute);
     const QString empty;
     const std::pair<const char*, QVariant> row[] = {
         {"numero", m_couple},
         {"Ana", ui->CmbAna->currentText()},
-        {"JCYCLE", start ? QVariant(double(platform::dayNumber(*start))) : QVariant()},
         {"Stimuline", ui->CmbStimuline->currentText()},
         {"MODAL", empty},
         {"Type", ui->CmbType->currentText()},
@@ -481,11 +484,9 @@ void Form6::CREEFICHE()
         {"Declencho", ui->CmbDeclencho->currentText()},
         {"OPTIONBLOC", selectedRank({ui->OptBloc1, ui->OptBloc2, ui->OptBloc3})},
         {"OPTIONSTIM", selectedRank({ui->OptStim1, ui->OptStim2, ui->OptStim3, ui->Optstim4})},
-        {"DATANA", ui->TxtDatAna->text()},
         {"DATEPONC", empty},
         {"MODPONCTION", empty},
         {"DATETRANS", empty},
-        {"JSTIM", ui->TxtJRegles->text()},
         {"NBRE", empty},
         {"NBREC", empty},
         {"NBRET", empty},
@@ -504,6 +505,8 @@ void Form6::CREEFICHE()
     m_rs->AddNew();
     for (const auto& [column, value] : row)
         m_rs->setField(QLatin1String(column), value);
+    for (const sheet::Field& date : dateFields(*ui))
+        m_rs->setField(QLatin1String(date.column), sheet::controlValue(date));
     m_rs->Update();
 }
 

@@ -7,6 +7,8 @@
 #include "data/statement.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QFileInfo>
 #include <QDir>
 #include <algorithm>
@@ -17,8 +19,6 @@
 namespace data {
 
 namespace {
-
-const char* const kTables[] = {"CIVILITES", "FICHE", "EXAMENS", "GROSSESSE", "OPTIONS"};
 
 int g_lockWait = 10000;
 
@@ -43,6 +43,7 @@ bool busy(sqlite3* db)
 } // namespace
 
 void setLockWait(int milliseconds) { g_lockWait = milliseconds; }
+int lockWait() { return g_lockWait; }
 
 DbError Database::engineError(int rc, const QString& sql) const
 {
@@ -120,17 +121,8 @@ void Database::connect()
             exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
         // 4 MB a connection: each window keeps its own, and the system's file cache holds the rest of the file.
         exec(QStringLiteral("PRAGMA cache_size=-4096"));
-        QStringList tables, indexes;
-        {
-            Stmt st(*this, QStringLiteral("SELECT type, name FROM sqlite_master"));
-            while (st.step())
-                (st.column(0).toString() == QLatin1String("table") ? tables : indexes) << st.column(1).toString().toUpper();
-        }
-        for (const char* t : kTables)
-            if (!tables.contains(QLatin1String(t)))
-                throw DbError(DbError::NotADatabase, QStringLiteral("La table %1 manque dans %2")
-                                                         .arg(QLatin1String(t), QDir::toNativeSeparators(m_path)));
-        prepareIndexes(value(QStringLiteral("PRAGMA user_version")).toInt(), indexes);
+        checkTables();
+        prepareIndexes(value(QStringLiteral("PRAGMA user_version")).toInt(), indexNames());
     } catch (const DbError&) {
         Close();
         m_closed = false;
@@ -141,6 +133,26 @@ void Database::connect()
     m_counter = changeCounter();
     ++m_epoch;
     m_opening = false;
+}
+
+void Database::checkTables()
+{
+    // Every column of every table in one statement, whatever the file holds.
+    QHash<QString, QSet<QString>> present;
+    Stmt st(*this, QStringLiteral("SELECT m.name, c.name FROM sqlite_master AS m, pragma_table_info(m.name) AS c "
+                                  "WHERE m.type = 'table'"));
+    while (st.step())
+        present[st.column(0).toString().toUpper()].insert(st.column(1).toString().toUpper());
+    const QString file = QDir::toNativeSeparators(m_path);
+    for (const Table& t : tables()) {
+        const auto columns = present.constFind(t.name.toUpper());
+        if (columns == present.cend())
+            throw DbError(DbError::NotADatabase, QStringLiteral("La table %1 manque dans %2").arg(t.name, file));
+        for (const Column& c : t.columns)
+            if (!columns->contains(c.name.toUpper()))
+                throw DbError(DbError::NotADatabase, QStringLiteral("La colonne %1 manque dans la table %2 de %3")
+                                                         .arg(c.name, t.name, file));
+    }
 }
 
 void Database::watchFile()

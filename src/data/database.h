@@ -20,6 +20,7 @@ class Recordset;
 
 // How long a statement waits for another workstation's lock before it fails with DbError::Locked.
 void setLockWait(int milliseconds);
+int lockWait();
 
 // A database file in use. Before each statement outside a transaction it makes sure the file in place is the
 // one its connection reads: another file put there (a backup restored on any workstation) or the same file
@@ -85,6 +86,8 @@ private:
     quint32 changeCounter() const;
     // Opens the connection on the path as it is now and prepares it (tables, collation, indexes).
     void connect();
+    // Throws when the file lacks a table or a column of data::tables(), naming it.
+    void checkTables();
     void watchFile();
 
     // The query with its LIKE conditions on a column that leads an index of the table turned into what the

@@ -47,6 +47,55 @@ const QStringList& examColumns()
     return cols;
 }
 
+namespace {
+
+// Text columns compare as Jet does (case and accents ignored) through the JET collation.
+const QString kText = QStringLiteral("TEXT COLLATE JET");
+
+QList<Column> texts(const QStringList& names)
+{
+    QList<Column> out;
+    for (const QString& n : names)
+        out.append({n, kText});
+    return out;
+}
+
+} // namespace
+
+const QList<Table>& tables()
+{
+    // Counters never give a number twice (AUTOINCREMENT): follow-up rows may still name a deleted sheet.
+    static const QList<Table> all = {
+        {QStringLiteral("CIVILITES"),
+         QList<Column>{{QStringLiteral("numero"), QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")}}
+             + texts({"Nom", "Prenom", "SECU", "ADRESSE1", "ADRESSE2", "Ville", "CODEPOST", "TEL1", "TEL2", "Fax",
+                      "EMAIL", "TRAITANT1", "TRAITANT2", "PROFESSION", "NOMPART", "PRENOMPART", "NEE"})},
+        {QStringLiteral("FICHE"),
+         QList<Column>{{QStringLiteral("NUMERO"), QStringLiteral("INTEGER")},
+                       {QStringLiteral("NUMINTFICH"), QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")},
+                       {QStringLiteral("NUMFICH"), QStringLiteral("INTEGER")},
+                       {QStringLiteral("JCYCLE"), QStringLiteral("REAL")},
+                       {QStringLiteral("JSTIM"), kText},
+                       {QStringLiteral("OPTIONBLOC"), QStringLiteral("INTEGER")},
+                       {QStringLiteral("OPTIONSTIM"), QStringLiteral("INTEGER")}}
+             + texts({"ANA", "DATANA", "ANTAGO", "STIMULINE", "DECLENCHO", "TYPE", "DATEPONC", "MODPONCTION", "NBRO",
+                      "NBRE", "NBREC", "GYNECOP", "ANESTHESI", "COMMENT", "DATETRANS", "MODAL", "NBRET", "TRAITEMENT",
+                      "GYNECOT", "GROSSESSE", "MULTIPLE"})
+             + QList<Column>{{QStringLiteral("REDUC"), QStringLiteral("INTEGER")},
+                             {QStringLiteral("ABANDON"), QStringLiteral("INTEGER DEFAULT 0")},
+                             {QStringLiteral("NomFichier"), kText}}},
+        {QStringLiteral("EXAMENS"),
+         QList<Column>{{QStringLiteral("NUMERO"), QStringLiteral("NUMERIC")}} + texts(examColumns())},
+        {QStringLiteral("GROSSESSE"),
+         QList<Column>{{QStringLiteral("NUMFICH"), QStringLiteral("NUMERIC")}}
+             + texts({"Nom", "Prenom", "identite", "DIAGGROSS", "TERG1", "TERG2M", "TERG2F", "TERG2P", "HOSPIT",
+                      "ACCOUCHE", "COMMENT"})},
+        {QStringLiteral("OPTIONS"),
+         {{QStringLiteral("NUMEROS"), QStringLiteral("INTEGER")}, {QStringLiteral("TEXTE"), kText}}},
+    };
+    return all;
+}
+
 const QStringList& indexStatements()
 {
     // The couple list in name and partner-name order, found as typed; a couple's sheets, exams, follow-ups
@@ -71,36 +120,16 @@ const QStringList& indexStatements()
 
 namespace {
 
-QString textColumns(const QStringList& names)
-{
-    QStringList out;
-    for (const QString& n : names)
-        out << n + QStringLiteral(" TEXT COLLATE JET");
-    return out.join(QStringLiteral(", "));
-}
-
 QStringList schemaStatements()
 {
-    // Text columns compare as Jet does (case and accents ignored) through the JET collation. Counters never
-    // give a number twice (AUTOINCREMENT): follow-up rows may still name a deleted sheet.
-    return QStringList{
-        QStringLiteral("CREATE TABLE CIVILITES (numero INTEGER PRIMARY KEY AUTOINCREMENT, %1)")
-            .arg(textColumns({"Nom", "Prenom", "SECU", "ADRESSE1", "ADRESSE2", "Ville", "CODEPOST", "TEL1", "TEL2",
-                              "Fax", "EMAIL", "TRAITANT1", "TRAITANT2", "PROFESSION", "NOMPART", "PRENOMPART",
-                              "NEE"})),
-        QStringLiteral("CREATE TABLE FICHE (NUMERO INTEGER, NUMINTFICH INTEGER PRIMARY KEY AUTOINCREMENT, "
-                       "NUMFICH INTEGER, JCYCLE REAL, JSTIM TEXT COLLATE JET, OPTIONBLOC INTEGER, "
-                       "OPTIONSTIM INTEGER, %1, REDUC INTEGER, ABANDON INTEGER DEFAULT 0, %2)")
-            .arg(textColumns({"ANA", "DATANA", "ANTAGO", "STIMULINE", "DECLENCHO", "TYPE", "DATEPONC", "MODPONCTION",
-                              "NBRO", "NBRE", "NBREC", "GYNECOP", "ANESTHESI", "COMMENT", "DATETRANS", "MODAL",
-                              "NBRET", "TRAITEMENT", "GYNECOT", "GROSSESSE", "MULTIPLE"}),
-                 textColumns({"NomFichier"})),
-        QStringLiteral("CREATE TABLE EXAMENS (NUMERO NUMERIC, %1)").arg(textColumns(examColumns())),
-        QStringLiteral("CREATE TABLE GROSSESSE (NUMFICH NUMERIC, %1)")
-            .arg(textColumns({"Nom", "Prenom", "identite", "DIAGGROSS", "TERG1", "TERG2M", "TERG2F", "TERG2P",
-                              "HOSPIT", "ACCOUCHE", "COMMENT"})),
-        QStringLiteral("CREATE TABLE OPTIONS (NUMEROS INTEGER, TEXTE TEXT COLLATE JET)"),
-    } + indexStatements();
+    QStringList statements;
+    for (const Table& t : tables()) {
+        QStringList columns;
+        for (const Column& c : t.columns)
+            columns << c.name + QLatin1Char(' ') + c.type;
+        statements << QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, columns.join(QStringLiteral(", ")));
+    }
+    return statements + indexStatements();
 }
 
 struct StarterList {

@@ -2,11 +2,26 @@
 // The five tables of a database file, and the creation of a new file (the program itself creates no table:
 // only the folivex-newdb command and the tests do).
 #include <QString>
+#include <QList>
 #include <QStringList>
 
 namespace data {
 
 class Database;
+
+struct Column {
+    QString name;
+    QString type; // as a new file declares it
+};
+
+struct Table {
+    QString name;
+    QList<Column> columns;
+};
+
+// The five tables and every column the windows read or write, in the order a new file declares them. The
+// opening refuses a file that lacks one (another tool may have dropped it): no window meets its absence later.
+const QList<Table>& tables();
 
 // The fifty data columns of EXAMENS, in the order the exam window writes them.
 const QStringList& examColumns();

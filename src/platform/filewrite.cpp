@@ -16,7 +16,27 @@ namespace {
 
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
 
-QString folderOf(const QString& path) { return QFileInfo(path).absolutePath(); }
+// The folder of a file, as bytes: what stands before the last '/'.
+QByteArray folderOf(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+bool syncFolder(const QByteArray& folder, int* error)
+{
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int e = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        // Some network file systems refuse to flush a folder: their rename is already on the server.
+        if (::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP)
+            e = errno;
+        ::close(fd);
+    }
+    if (error)
+        *error = e;
+    return e == 0;
+}
 
 // Writes everything, going on after a partial write; false with errno set on failure.
 bool writeAll(int fd, const char* data, qint64 size)
@@ -97,41 +117,52 @@ QString fileErrorCause(int error)
     }
 }
 
+QString FileFailure::cause() const
+{
+    if (reading && (error == EIO || error == 0))
+        return QStringLiteral("erreur de lecture sur le disque ou le réseau");
+    if (reading && (error == ENOENT || error == ENOTDIR))
+        return QStringLiteral("le fichier n'existe plus");
+    return fileErrorCause(error);
+}
+
 QString FileFailure::message() const
 {
-    return QStringLiteral("Le fichier %1 n'a pas pu être enregistré : %2.")
+    return (reading ? QStringLiteral("Le fichier %1 n'a pas pu être lu : %2.")
+                    : QStringLiteral("Le fichier %1 n'a pas pu être enregistré : %2."))
         .arg(QDir::toNativeSeparators(path), cause());
 }
 
 QString temporaryNameBeside(const QString& target)
 {
-    const QFileInfo info(target);
-    const QString folder = info.absolutePath() + QLatin1Char('/');
-    for (;;) {
-        const QString candidate = folder + QStringLiteral(".~") + info.fileName() + QLatin1Char('.') +
-                                  QString::number(QRandomGenerator::global()->generate(), 36);
-        struct stat st;
-        if (::lstat(native(candidate).constData(), &st) != 0)
-            return candidate;
-    }
+    return QFile::decodeName(temporaryNameBeside(NativePath{native(QFileInfo(target).absoluteFilePath())}).bytes);
 }
 
-bool syncFolder(const QString& folder, int* error)
+NativePath temporaryNameBeside(const NativePath& target)
 {
-    const int fd = ::open(native(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    int e = fd < 0 ? errno : 0;
-    if (fd >= 0) {
-        // Some network file systems refuse to flush a folder: their rename is already on the server.
-        if (::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP)
-            e = errno;
-        ::close(fd);
+    const QByteArray folder = folderOf(target.bytes) + '/';
+    const QByteArray name = target.bytes.mid(target.bytes.lastIndexOf('/') + 1);
+    for (;;) {
+        const QByteArray candidate =
+            folder + ".~" + name + '.' + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        struct stat st;
+        if (::lstat(candidate.constData(), &st) != 0)
+            return {candidate};
     }
-    if (error)
-        *error = e;
-    return e == 0;
 }
 
-AtomicFile::AtomicFile(const QString& path) : m_path(path) { m_failure.path = path; }
+bool syncFolder(const QString& folder, int* error) { return syncFolder(native(folder), error); }
+
+bool syncFolder(const NativePath& folder, int* error) { return syncFolder(folder.bytes, error); }
+
+AtomicFile::AtomicFile(const QString& path) : m_path(path), m_target(native(path)) { m_failure.path = path; }
+
+AtomicFile::AtomicFile(const NativePath& path) : m_path(QFile::decodeName(path.bytes)), m_target(path.bytes)
+{
+    m_failure.path = m_path;
+}
+
+QString AtomicFile::temporaryPath() const { return QFile::decodeName(m_temp); }
 
 AtomicFile::~AtomicFile() { cancel(); }
 
@@ -148,15 +179,15 @@ bool AtomicFile::open()
     mode_t mode = 0666;
     bool keepMode = false;
     struct stat st;
-    if (::stat(native(m_path).constData(), &st) == 0) {
+    if (::stat(m_target.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return fail(EISDIR);
         mode = st.st_mode & 07777;
         keepMode = true;
     }
     for (int attempt = 0; attempt < 100; ++attempt) {
-        m_temp = temporaryNameBeside(m_path);
-        m_fd = ::open(native(m_temp).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        m_temp = temporaryNameBeside(NativePath{m_target}).bytes;
+        m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (m_fd >= 0) {
             if (keepMode)
                 ::fchmod(m_fd, mode); // the umask would narrow the replaced file's permissions
@@ -187,13 +218,13 @@ bool AtomicFile::commit(bool replace)
     m_fd = -1;
     if (error != 0)
         return fail(error);
-    const int renamed = replace ? (::rename(native(m_temp).constData(), native(m_path).constData()) == 0 ? 0 : errno)
-                                : renameNoReplace(native(m_temp), native(m_path));
+    const int renamed = replace ? (::rename(m_temp.constData(), m_target.constData()) == 0 ? 0 : errno)
+                                : renameNoReplace(m_temp, m_target);
     if (renamed != 0)
         return fail(renamed);
     m_temp.clear();
     int folderError = 0;
-    if (!syncFolder(folderOf(m_path), &folderError)) {
+    if (!syncFolder(folderOf(m_target), &folderError)) {
         // The file is in place and whole; only its name may not outlive a power cut.
         m_failure.error = folderError;
         return false;
@@ -208,7 +239,7 @@ void AtomicFile::cancel()
         m_fd = -1;
     }
     if (!m_temp.isEmpty()) {
-        ::unlink(native(m_temp).constData());
+        ::unlink(m_temp.constData());
         m_temp.clear();
     }
 }
@@ -225,14 +256,29 @@ bool writeFile(const QString& path, const QByteArray& content, FileFailure* fail
 bool copyFile(const QString& source, const QString& target, FileFailure* failure,
               const std::function<bool(qint64)>& progress)
 {
-    auto failed = [&](const QString& path, int error) {
+    const bool ok = copyFile(NativePath{native(source)}, NativePath{native(target)}, failure, progress);
+    if (!ok && failure)
+        failure->path = failure->reading ? source : target;
+    return ok;
+}
+
+bool copyFile(const NativePath& source, const NativePath& target, FileFailure* failure,
+              const std::function<bool(qint64)>& progress)
+{
+    auto failed = [&](const NativePath& path, int error) {
         if (failure)
-            *failure = FileFailure{path, error ? error : EIO};
+            *failure = FileFailure{QFile::decodeName(path.bytes), error ? error : EIO, false};
         return false;
     };
-    const int in = ::open(native(source).constData(), O_RDONLY | O_CLOEXEC);
+    auto unreadable = [&](int error) {
+        failed(source, error);
+        if (failure)
+            failure->reading = true;
+        return false;
+    };
+    const int in = ::open(source.bytes.constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
-        return failed(source, errno);
+        return unreadable(errno);
     AtomicFile out(target);
     if (!out.open()) {
         ::close(in);
@@ -248,7 +294,7 @@ bool copyFile(const QString& source, const QString& target, FileFailure* failure
             const int error = errno;
             ::close(in);
             out.cancel();
-            return failed(source, error);
+            return unreadable(error);
         }
         if (n == 0)
             break;
@@ -271,12 +317,20 @@ bool copyFile(const QString& source, const QString& target, FileFailure* failure
 
 bool installFile(const QString& finished, const QString& target, bool replace, FileFailure* failure)
 {
+    const bool ok = installFile(NativePath{native(finished)}, NativePath{native(target)}, replace, failure);
+    if (!ok && failure)
+        failure->path = target;
+    return ok;
+}
+
+bool installFile(const NativePath& finished, const NativePath& target, bool replace, FileFailure* failure)
+{
     auto failed = [&](int error) {
         if (failure)
-            *failure = FileFailure{target, error ? error : EIO};
+            *failure = FileFailure{QFile::decodeName(target.bytes), error ? error : EIO};
         return false;
     };
-    const QByteArray from = native(finished);
+    const QByteArray& from = finished.bytes;
     const int fd = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return failed(errno);
@@ -286,11 +340,11 @@ bool installFile(const QString& finished, const QString& target, bool replace, F
     ::close(fd);
     if (error != 0)
         return failed(error);
-    error = replace ? (::rename(from.constData(), native(target).constData()) == 0 ? 0 : errno)
-                    : renameNoReplace(from, native(target));
+    error = replace ? (::rename(from.constData(), target.bytes.constData()) == 0 ? 0 : errno)
+                    : renameNoReplace(from, target.bytes);
     if (error != 0)
         return failed(error);
-    if (!syncFolder(folderOf(target), &error))
+    if (!syncFolder(folderOf(target.bytes), &error))
         return failed(error);
     return true;
 }

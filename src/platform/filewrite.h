@@ -18,16 +18,24 @@ QString fileErrorCause(int error);
 
 // What went wrong, for the user.
 struct FileFailure {
-    QString path;  // the file that could not be written (its final name, never the temporary one)
+    QString path;  // the file that could not be written (its final name, never the temporary one) or read
     int error = 0; // errno
-    QString cause() const { return fileErrorCause(error); }
-    // "Le fichier <path> n'a pas pu être enregistré : <cause>."
+    bool reading = false; // the source of a copy could not be read
+    QString cause() const;
+    // "Le fichier <path> n'a pas pu être enregistré : <cause>." ("… n'a pas pu être lu …" when reading)
     QString message() const;
+};
+
+// A path as the file system's bytes, for names that are not UTF-8 (Latin-1 names from a Windows archive): they
+// do not survive a round trip through QString.
+struct NativePath {
+    QByteArray bytes;
 };
 
 class AtomicFile {
 public:
     explicit AtomicFile(const QString& path);
+    explicit AtomicFile(const NativePath& path);
     ~AtomicFile(); // a file neither committed nor cancelled is cancelled
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -43,13 +51,14 @@ public:
     void cancel();
 
     QString path() const { return m_path; }
-    QString temporaryPath() const { return m_temp; }
+    QString temporaryPath() const;
     const FileFailure& failure() const { return m_failure; }
 
 private:
     bool fail(int error);
     QString m_path;
-    QString m_temp;
+    QByteArray m_target; // the file system's bytes of the target and of the temporary file
+    QByteArray m_temp;
     int m_fd = -1;
     FileFailure m_failure;
 };
@@ -62,18 +71,24 @@ bool writeFile(const QString& path, const QByteArray& content, FileFailure* fail
 // cannot be read fails with its path and error.
 bool copyFile(const QString& source, const QString& target, FileFailure* failure = nullptr,
               const std::function<bool(qint64)>& progress = {});
+bool copyFile(const NativePath& source, const NativePath& target, FileFailure* failure = nullptr,
+              const std::function<bool(qint64)>& progress = {});
 
 // Puts a file that another writer finished (the office, the database engine) under its final name in the same
 // folder: flushes it, renames it over target (with replace false, fails with EEXIST when target exists and
 // leaves both as they are), then flushes the folder.
 bool installFile(const QString& finished, const QString& target, bool replace = true,
                  FileFailure* failure = nullptr);
+bool installFile(const NativePath& finished, const NativePath& target, bool replace = true,
+                 FileFailure* failure = nullptr);
 
 // A free temporary name beside target, of the form ".~<name>.<random>": hidden, and told apart from the
 // program's own files. Nothing is created.
 QString temporaryNameBeside(const QString& target);
+NativePath temporaryNameBeside(const NativePath& target);
 
 // Flushes the folder's entries (renames, creations) to disk.
 bool syncFolder(const QString& folder, int* error = nullptr);
+bool syncFolder(const NativePath& folder, int* error = nullptr);
 
 } // namespace platform

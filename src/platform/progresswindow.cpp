@@ -74,6 +74,38 @@ private:
     double m_done = 0;
 };
 
+// What the user does before the window shows is dropped, as the window drops it once shown: nothing waits to
+// run once the work has ended (a click would land on whatever stands there by then).
+class DropInput final : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (!event->spontaneous())
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::ContextMenu:
+        case QEvent::Close: // a window's close box
+            event->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
 } // namespace
 
 void ProgressWindowWork::run(const QString& what, const std::function<void(data::Progress&)>& work)
@@ -97,10 +129,13 @@ void ProgressWindowWork::run(const QString& what, const std::function<void(data:
             ended = true;
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
-        // Quick work shows nothing. Meanwhile the program's windows paint, and what the user types waits.
+        // Quick work shows nothing. Meanwhile the program's windows paint, and what the user does is dropped.
         if (m_showAfter > 0) {
+            DropInput dropInput;
+            qApp->installEventFilter(&dropInput);
             QTimer::singleShot(m_showAfter, &loop, &QEventLoop::quit);
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
+            loop.exec();
+            qApp->removeEventFilter(&dropInput);
         }
         if (!ended) {
             progress.tell(window);

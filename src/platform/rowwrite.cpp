@@ -1,6 +1,7 @@
 #include "platform/rowwrite.h"
 
 #include "data/database.h"
+#include "platform/controls.h"
 #include "platform/messages.h"
 
 using data::DbError;
@@ -64,6 +65,17 @@ bool storeEdit(Recordset& rs, const QString& changedQuestion, const QString& gon
         notice(goneNotice);
         return false;
     }
+}
+
+void ShownRow::shown(const QString& key, const QVariant& read, const QWidget* control)
+{
+    m_shown.insert(key, {read, control, control ? controlState(control) : QString()});
+}
+
+bool ShownRow::unchanged(const QString& key) const
+{
+    const auto it = m_shown.constFind(key);
+    return it != m_shown.cend() && (!it->control || controlState(it->control) == it->state);
 }
 
 } // namespace platform

@@ -148,6 +148,7 @@ bool Form30::fill()
         m_couple = int(pregnancy::sheetNumber(form5Item("TxtNumPat")).value_or(0));
         m_row.reset();
         m_rowDb.reset();
+        m_shown.clear();
         if (data::GROSS_EXISTE) {
             AFFICHE_GROSS();
             // Kept for the save, which then notices another workstation's change since this read.
@@ -167,7 +168,7 @@ bool Form30::fill()
 void Form30::AFFICHE_GROSS()
 {
     ui->TxtNumFich->setText(QString::number(m_sheet));
-    pregnancy::readRecord(this, *data::RS_GROSS);
+    pregnancy::readRecord(this, *data::RS_GROSS, m_shown);
 }
 
 void Form30::AFFICHE_GROSS_CREE()
@@ -184,7 +185,7 @@ void Form30::AFFICHE_GROSS_CREE()
     ui->LblNomPren->setText(ui->TxtNom->text() + QLatin1Char(' ') + ui->TxtPrenom->text());
 }
 
-void Form30::ENREG_GROSS() { pregnancy::writeRecord(this, *data::RS_GROSS); }
+void Form30::ENREG_GROSS() { pregnancy::writeRecord(this, *data::RS_GROSS, m_shown); }
 
 void Form30::CmdEnreg_Click()
 {

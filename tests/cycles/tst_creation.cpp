@@ -180,6 +180,8 @@ private slots:
     void saveStoresWorkbookAndRow();
     void saveWithoutWorkbook();
     void saveRefusals();
+    void blankDateBoxesAreEmpty_data();
+    void blankDateBoxesAreEmpty();
     void existingFileIsNeverReplaced();
     void couplesNeverShareAWorkbook();
     void missingWorkbookFolderIsNamed();
@@ -289,15 +291,17 @@ void TstCreation::staleExams()
         QCOMPARE(w->ui->Label30->text(), caption);
 }
 
-// Exams that cannot be read (a table without the columns asked for) never pass for a recent work-up.
+// Exams that cannot be read (rows the engine fails to read) never pass for a recent work-up.
 void TstCreation::uncheckedExamsAreSaid()
 {
     Fixture f;
     const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
     {
         RawDb raw(f.env.dbPath());
-        QVERIFY(raw.exec(QStringLiteral("ALTER TABLE EXAMENS RENAME TO EXAMENS_ANCIEN")));
-        QVERIFY(raw.exec(QStringLiteral("CREATE TABLE EXAMENS (AUTRE TEXT)")));
+        QVERIFY(raw.exec(QStringLiteral("INSERT INTO EXAMENS (NUMERO) VALUES (%1)").arg(couple)));
+        // A column the engine fails to compute, at every row read.
+        QVERIFY(raw.exec(QStringLiteral("ALTER TABLE EXAMENS ADD COLUMN ILLISIBLE GENERATED ALWAYS AS "
+                                         "(abs(-9223372036854775807 - 1)) VIRTUAL")));
     }
     Form6* w = f.open(couple);
     QVERIFY(w && w->isVisible());
@@ -557,6 +561,49 @@ void TstCreation::saveRefusals()
     QVERIFY(!platform::forms().isLoaded<Form6>());
     QCOMPARE(f.sheets(couple)->RecordCount(), 0);
     QCOMPARE(f.fake.openDocuments().size(), 1);
+}
+
+// A date box that holds only blanks is empty, as in the cycle sheet window: an empty periods or analogue date
+// stores the empty text, an empty start date a Null cycle day; a start date that is not a date is refused.
+void TstCreation::blankDateBoxesAreEmpty_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QVariant>("stored"); // invalid: the save is refused
+    QTest::newRow("periods, two blanks") << "TxtJRegles" << "  " << "JSTIM" << QVariant(QString());
+    QTest::newRow("analogue, one blank") << "TxtDatAna" << " " << "DATANA" << QVariant(QString());
+    QTest::newRow("start, two blanks") << "TxtMiseRoute" << "  " << "JCYCLE" << QVariant(QMetaType(QMetaType::Nullptr));
+    QTest::newRow("start, not a date") << "TxtMiseRoute" << "31/02/05" << "JCYCLE" << QVariant();
+}
+
+void TstCreation::blankDateBoxesAreEmpty()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, column);
+    QFETCH(QVariant, stored);
+    Fixture f;
+    Form6* w = f.openMartin();
+    w->ui->CmbType->setEditText(QStringLiteral("FIV"));
+    w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
+    w->ui->TxtDatAna->setText(QStringLiteral("20/02/2005"));
+    w->findChild<QLineEdit*>(box)->setText(text);
+    if (!stored.isValid()) {
+        f.save(w, {});
+        QCOMPARE(f.env.messages.texts(), QStringList{kBadDate});
+        QVERIFY(platform::forms().isLoaded<Form6>());
+        QCOMPARE(f.sheets(f.martin)->RecordCount(), 0);
+        return;
+    }
+    f.save(w, {true, true});
+    QCOMPARE(f.env.messages.texts().last(), QStringLiteral("Nouvelle Fiche Enregistrée"));
+    auto rs = f.sheets(f.martin);
+    QCOMPARE(rs->RecordCount(), 1);
+    if (column == QLatin1String("JCYCLE"))
+        QVERIFY(rs->Fields(column).isNull());
+    else
+        QCOMPARE(rs->Fields(column), stored);
 }
 
 void TstCreation::existingFileIsNeverReplaced()

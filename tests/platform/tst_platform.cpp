@@ -2,16 +2,28 @@
 #include "platform/conversions.h"
 #include "platform/forms.h"
 #include "platform/keyfilter.h"
+#include "platform/messages.h"
 #include "platform/settings.h"
 #include "platform/filewrite.h"
+#include "platform/windowframe.h"
+#include "support/desktopwheel.h"
 #include "support/faultyfiles.h"
 #include "support/testenv.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontDatabase>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 using namespace platform;
@@ -27,6 +39,30 @@ public:
         ++unloads;
         cancel = refuse;
     }
+};
+
+// A window whose fields scroll: a combo and a spin box in a tall column, a button beside.
+class Scrolled : public Form {
+public:
+    Scrolled()
+    {
+        auto* fields = new QWidget;
+        auto* column = new QVBoxLayout(fields);
+        combo->addItems({"a", "b", "c"});
+        spin->setValue(5);
+        column->addWidget(combo);
+        column->addWidget(spin);
+        column->addSpacing(2000);
+        area->setWidget(fields);
+        auto* layout = new QVBoxLayout(this);
+        layout->addWidget(area);
+        layout->addWidget(button);
+        resize(300, 300);
+    }
+    QComboBox* combo = new QComboBox;
+    QSpinBox* spin = new QSpinBox;
+    QScrollArea* area = new QScrollArea;
+    QPushButton* button = new QPushButton("OK");
 };
 
 class TestPlatform : public QObject {
@@ -203,6 +239,30 @@ private slots:
         QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral(".~")), QStringList());
     }
 
+    // The wheel over a combo or a spin box that has no focus scrolls the window and gives no focus; once the
+    // control has the focus, the wheel changes its value.
+    void wheelChangesOnlyTheFocusedControl()
+    {
+        TestEnv env;
+        auto* w = forms().show<Scrolled>();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        for (QWidget* control : {static_cast<QWidget*>(w->combo), static_cast<QWidget*>(w->spin)}) {
+            w->button->setFocus();
+            const QString before = control == w->combo ? w->combo->currentText() : w->spin->text();
+            QScrollBar* bar = w->area->verticalScrollBar();
+            bar->setValue(0);
+            QVERIFY(turnWheelOver(control));
+            QVERIFY(w->button->hasFocus());
+            QCOMPARE(control == w->combo ? w->combo->currentText() : w->spin->text(), before);
+            QVERIFY(bar->value() > 0);
+            bar->setValue(0);
+            control->setFocus();
+            QVERIFY(turnWheelOver(control));
+            QVERIFY(control == w->combo ? w->combo->currentText() != before : w->spin->text() != before);
+        }
+        forms().unloadAll();
+    }
+
     void windowRegistry()
     {
         TestEnv env;
@@ -224,6 +284,43 @@ private slots:
         QCOMPARE(env.help.calls.size(), 1);
         QCOMPARE(env.help.calls[0].topic, 70);
         QVERIFY(env.help.calls[0].file.endsWith("/prog/Folivex.hlp"));
+    }
+
+    // A box of a few words is still wide enough for its title and the buttons the desktop draws beside it in the
+    // title bar (openbox: the window's icon, iconify, maximise, close), whatever the title bar's height.
+    void messageBoxesShowTheirTitleWhole_data()
+    {
+        QTest::addColumn<bool>("question");
+        QTest::addColumn<int>("titleBar");
+        QTest::newRow("notice") << false << 20;
+        QTest::newRow("question") << true << 20;
+        QTest::newRow("notice, tall title bar") << false << 46;
+    }
+    void messageBoxesShowTheirTitleWhole()
+    {
+        QFETCH(bool, question);
+        QFETCH(int, titleBar);
+        setMessageService(nullptr); // the desktop's boxes
+        assumeFrameMargins(QMargins(1, titleBar, 1, 5));
+        QString title;
+        int width = 0;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                title = box->windowTitle();
+                width = box->width();
+                box->done(QMessageBox::No);
+            }
+        });
+        if (question)
+            askYesNo(QStringLiteral("Oui ?"));
+        else
+            notice(QStringLiteral("Oui"));
+        assumeFrameMargins(std::nullopt);
+        QCOMPARE(title, question ? QStringLiteral("Attention") : QStringLiteral("FOLIVEX"));
+        QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+        font.setBold(true);
+        const int needed = QFontMetrics(font).horizontalAdvance(title) + 4 * titleBar;
+        QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 px for %2 px").arg(width).arg(needed)));
     }
 };
 
