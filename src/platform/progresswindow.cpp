@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
@@ -106,6 +107,17 @@ protected:
     }
 };
 
+// Shows the window, its size fixed, in the middle of the screen the user works on.
+void showCentred(ProgressWindow& window)
+{
+    window.adjustSize();
+    window.setFixedSize(window.size());
+    if (const QScreen* screen = QApplication::activeWindow() ? QApplication::activeWindow()->screen()
+                                                             : QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    window.show();
+}
+
 } // namespace
 
 void ProgressWindowWork::run(const QString& what, const std::function<void(data::Progress&)>& work)
@@ -139,16 +151,58 @@ void ProgressWindowWork::run(const QString& what, const std::function<void(data:
         }
         if (!ended) {
             progress.tell(window);
-            window.adjustSize();
-            window.setFixedSize(window.size());
-            if (const QScreen* screen = QApplication::activeWindow() ? QApplication::activeWindow()->screen()
-                                                                     : QGuiApplication::primaryScreen())
-                window.move(screen->availableGeometry().center() - window.rect().center());
-            window.show();
+            showCentred(window);
             refresh.start();
             loop.exec();
             window.hide();
         }
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void waitFor(const QString& what, const std::function<bool()>& done, int limitMs,
+             const std::function<void(qint64)>& overdue, int showAfterMs)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || QThread::currentThread() != qApp->thread()) {
+        while (!done())
+            QThread::msleep(10);
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    qint64 limit = limitMs;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(20);
+    bool shown = false;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        } else if (shown && clock.elapsed() >= limit) {
+            tick.stop();
+            overdue(clock.elapsed());
+            limit = clock.elapsed() + limitMs;
+            tick.start();
+        }
+    });
+    tick.start();
+    {
+        // Quick work shows nothing; meanwhile the windows paint and what the user does is dropped. The window
+        // shows at the latest when the limit is reached, so that the question is asked with input let through.
+        DropInput dropInput;
+        qApp->installEventFilter(&dropInput);
+        QTimer::singleShot(qMin(showAfterMs, limitMs), &loop, &QEventLoop::quit);
+        loop.exec();
+        qApp->removeEventFilter(&dropInput);
+    }
+    if (!done()) {
+        ProgressWindow window(what);
+        window.tell(QString(), -1);
+        showCentred(window);
+        shown = true;
+        loop.exec();
+        window.hide();
     }
     QApplication::restoreOverrideCursor();
 }

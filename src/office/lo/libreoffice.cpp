@@ -4,7 +4,7 @@
 
 #include "platform/conversions.h"
 #include "platform/filewrite.h"
-#include "platform/waiting.h"
+#include "platform/progresswindow.h"
 
 #include <QCryptographicHash>
 #include <QDir>
