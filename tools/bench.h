@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 #include <algorithm>
 #include <iterator>
 #include <numeric>
@@ -22,6 +23,19 @@ inline QList<int> sizes(int argc, char** argv, const QList<int>& defaults)
     for (int i = 1; i < argc; ++i)
         out << QString::fromLatin1(argv[i]).toInt();
     return out.isEmpty() ? defaults : out;
+}
+
+// How many runs a figure is the median of: BENCH_RUNS, 3 by default.
+inline int runs()
+{
+    return qEnvironmentVariableIsSet("BENCH_RUNS") ? qEnvironmentVariableIntValue("BENCH_RUNS") : 3;
+}
+
+// The middle value of the runs.
+inline double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v[v.size() / 2];
 }
 
 // Surnames as a centre holds them: syllables, some with an apostrophe or a hyphen, a few accents.

@@ -5,6 +5,7 @@
 // event loop meanwhile, and the longest time the progress bar stood still once shown.
 // BENCH_KEEP=DIR keeps the files in DIR (and reuses them on the next run).
 #include "bench.h"
+#include "benchwatch.h"
 #include "data/database.h"
 #include "data/jetsql.h"
 #include "data/schema.h"
@@ -18,10 +19,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QProgressBar>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QTimer>
 #include <algorithm>
 #include <sqlite3.h>
 
@@ -105,68 +104,6 @@ void build(const QString& path, int couples)
     sqlite3_close(db);
 }
 
-// What the user-interface thread shows and does while the file opens.
-class Watch final : public QObject {
-public:
-    explicit Watch(const QElapsedTimer& clock) : m_clock(clock)
-    {
-        qApp->installEventFilter(this);
-        m_tick.setTimerType(Qt::PreciseTimer);
-        m_tick.setInterval(5);
-        connect(&m_tick, &QTimer::timeout, this, [this] { pause(); });
-        m_tick.start();
-    }
-    // The time since the event loop last ran, kept when it is the longest.
-    void pause()
-    {
-        const qint64 now = m_clock.nsecsElapsed();
-        longest = std::max(longest, now - m_last);
-        m_last = now;
-    }
-
-    // The bar shown since its last move, kept when it is the longest.
-    void still()
-    {
-        if (m_moved >= 0)
-            stood = std::max(stood, m_clock.nsecsElapsed() - m_moved);
-    }
-
-    qint64 painted = -1; // ns
-    qint64 longest = 0;  // ns
-    qint64 stood = 0;    // ns
-
-protected:
-    bool eventFilter(QObject* o, QEvent* e) override
-    {
-        if (e->type() != QEvent::Paint || !o->isWidgetType())
-            return false;
-        auto* w = static_cast<QWidget*>(o);
-        if (w->window()->objectName() != QLatin1String("ProgressWindow"))
-            return false;
-        if (painted < 0)
-            painted = m_clock.nsecsElapsed();
-        if (auto* bar = qobject_cast<QProgressBar*>(w); bar && bar->value() != m_bar) {
-            still();
-            m_moved = m_clock.nsecsElapsed();
-            m_bar = bar->value();
-        }
-        return false;
-    }
-
-private:
-    const QElapsedTimer& m_clock;
-    QTimer m_tick;
-    qint64 m_last = 0;
-    int m_bar = -1;      // the value last painted
-    qint64 m_moved = -1; // when it was first painted
-};
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -175,7 +112,7 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTextStream out(stdout);
     const QList<int> sizes = bench::sizes(argc, argv, {100000, 1000000});
-    const int runs = qEnvironmentVariableIsSet("BENCH_RUNS") ? qEnvironmentVariableIntValue("BENCH_RUNS") : 3;
+    const int runs = bench::runs();
 #ifdef HAVE_PROGRESS_WINDOW
     platform::ProgressWindowWork window;
     data::setLongWork(&window);
@@ -204,7 +141,7 @@ int main(int argc, char** argv)
                 qFatal("cannot copy %s", qPrintable(earlier));
             QElapsedTimer clock;
             clock.start();
-            Watch watch(clock);
+            bench::Watch watch(clock);
             data::Database::open(path);
             opened << clock.nsecsElapsed() / 1e9;
             watch.pause();
@@ -217,10 +154,10 @@ int main(int argc, char** argv)
             }
         }
         out << n << " | "
-            << (shown ? QStringLiteral("%1 s").arg(median(painted), 0, 'f', 3) : QStringLiteral("never")) << " | "
-            << QStringLiteral("%1 s").arg(median(opened), 0, 'f', 2) << " | "
-            << QStringLiteral("%1 s").arg(median(paused), 0, 'f', 3) << " | "
-            << (shown ? QStringLiteral("%1 s").arg(median(stood), 0, 'f', 3) : QStringLiteral("-")) << "\n";
+            << (shown ? QStringLiteral("%1 s").arg(bench::median(painted), 0, 'f', 3) : QStringLiteral("never")) << " | "
+            << QStringLiteral("%1 s").arg(bench::median(opened), 0, 'f', 2) << " | "
+            << QStringLiteral("%1 s").arg(bench::median(paused), 0, 'f', 3) << " | "
+            << (shown ? QStringLiteral("%1 s").arg(bench::median(stood), 0, 'f', 3) : QStringLiteral("-")) << "\n";
         out.flush();
         QFile::remove(path);
     }

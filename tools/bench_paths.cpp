@@ -106,12 +106,6 @@ void build(const QString& path, int couples)
     db->CommitTrans();
 }
 
-double median(QList<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    return ms.isEmpty() ? 0 : ms[ms.size() / 2];
-}
-
 double timed(const std::function<void()>& prepare, const std::function<void()>& run, int runs = 5)
 {
     QList<double> ms;
@@ -123,7 +117,7 @@ double timed(const std::function<void()>& prepare, const std::function<void()>& 
         run();
         ms << t.nsecsElapsed() / 1e6;
     }
-    return median(ms);
+    return bench::median(ms);
 }
 
 double peakMegabytes()

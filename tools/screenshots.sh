@@ -3,10 +3,13 @@
 # given (1280x1024 and 1024x768 by default): the main window, the cycle sheet, the follow-up, the statistics, the
 # exams, the reference lists, the backup window, and the main window back from each of those two. For each window
 # it also tells where its frame stands (xwininfo and _NET_FRAME_EXTENTS) and whether it passes the screen's edge.
+# Everything is reached from the keyboard: the menu bar with F10 or Alt alone, then the arrows and Enter. Typing
+# goes into the statistics window's first box as soon as it opens (its screenshot shows what was typed), and the
+# main window comes back from the reference lists and the backup window where it stood.
 #   tools/screenshots.sh BUILD/src/folivex [WxH...]
 # Needs xvfb-run, openbox, xdotool, x11-utils and imagemagick; builds nothing. The screenshots go to
 # SCREENSHOTS_OUT (default a temporary folder), named SIZE-WINDOW.png. Exit status 1 when a window passes the
-# screen's edge.
+# screen's edge, the main window does not come back where it stood, or a menu is not reached.
 set -uo pipefail
 
 . "$(dirname "$0")/xdemo.sh"
@@ -31,6 +34,14 @@ if [ "${1:-}" = "--inside" ]; then
       verdict="BEYOND THE SCREEN"; beyond=1
     fi
     echo "  $size: $1: frame $left,$top to $right,$bottom (borders $l $r, title $t, bottom $b): $verdict"
+    placed="$left,$top to $right,$bottom"
+  }
+  # The main window's frame against where it stood at first.
+  stoodAgain() {
+    frame "^Gestion des inductions"
+    if [ "$placed" != "$mainPlace" ]; then
+      echo "  $size: the main window MOVED after $1 (it stood at $mainPlace)"; beyond=1
+    fi
   }
   shot() { sleep 0.5; import -window root "$out/$size-$1.png" 2>/dev/null; }
   # A message box (the program's title, or "Attention") is answered by its default button.
@@ -49,9 +60,17 @@ if [ "${1:-}" = "--inside" ]; then
     shot nomain; echo "  $size: the main window never came"; kill "$prog"; wait "$prog"; kill "$wm"; exit 2
   fi
   sleep 1
-  # A command of the main window's menu bar, by the mouse (its entries have no access key).
-  menu() { xdotool windowactivate --sync "$main" mousemove --window "$main" "$1" 10 click 1; sleep 1; boxes; }
-  frame "^Gestion des inductions"; shot main
+  # A command of the main window's menu bar from the keyboard (its entries have no access key): KEY (F10, or alt
+  # pressed and released alone) highlights the first menu, Right COUNT times moves along, Return opens it; the
+  # window named WINDOW must then be on screen.
+  menu() {
+    local key=$1 count=$2 window=$3
+    xdotool windowactivate --sync "$main" key --clearmodifiers "$key"; sleep 0.3
+    for _ in $(seq "$count"); do xdotool key Right; done
+    xdotool key Return; sleep 1; boxes
+    [ -n "$(waitWindow "$window" 5)" ] || { echo "  $size: $key then Right x$count did not open $window"; beyond=1; }
+  }
+  frame "^Gestion des inductions"; shot main; mainPlace=$placed
   eval "$(xdotool getwindowgeometry --shell "$main")"
   xdotool windowactivate --sync "$main" mousemove --window "$main" $((WIDTH - 539)) $((HEIGHT - 61)) click 1
   xdotool type --delay 80 MARTIN; sleep 0.5
@@ -67,20 +86,21 @@ if [ "${1:-}" = "--inside" ]; then
   keysIn "^Suivi grossesse" alt+F4
   keysIn "^Fiche de Stimulation" alt+q
   keysIn "^Gestion des inductions" alt+t
+  xdotool type --delay 80 "2005"; sleep 0.5
   frame "^Résultats"; shot form8
   keysIn "^Résultats" alt+F4
   keysIn "^Gestion des inductions" alt+v
   frame "^Examens"; shot form7
   keysIn "^Examens" alt+q
-  menu 61
+  menu F10 0 "^Options$"
   frame "^Options$"; shot form9
   keysIn "^Options$" alt+q
-  frame "^Gestion des inductions"; shot main-after-form9
-  menu 292
+  stoodAgain "the reference lists"; shot main-after-form9
+  menu alt 2 "^Sauvegardes$"
   frame "^Sauvegardes$"; shot form21
   keysIn "^Sauvegardes$" alt+q
   main=$(waitWindow "^Gestion des inductions" 10)
-  frame "^Gestion des inductions"; shot main-after-form21
+  stoodAgain "the backup window"; shot main-after-form21
   kill "$prog" 2>/dev/null; wait "$prog" 2>/dev/null
   kill "$wm" 2>/dev/null
   exit "$beyond"

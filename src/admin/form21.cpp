@@ -4,12 +4,13 @@
 #include "admin/foldercopy.h"
 #include "cycles/fiche.h"
 #include "data/globals.h"
+#include "platform/filewrite.h"
 #include "platform/guarded.h"
 #include "platform/messages.h"
+#include "platform/progresswindow.h"
 #include "platform/settings.h"
 #include "ui_form21.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 
@@ -32,13 +33,6 @@ QString chooseFolder(QWidget* parent, const QString& title, const QString& curre
     const QString start = !current.isEmpty() && QDir(current).exists() ? current : QDir::homePath();
     return QFileDialog::getExistingDirectory(parent, title, start, QFileDialog::ShowDirsOnly);
 }
-
-// The hourglass for the time of a copy.
-class WaitCursor {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-};
 
 } // namespace
 
@@ -79,15 +73,41 @@ void Form21::Command2_Click()
         this, QStringLiteral("Choix du répertoire pour la sauvegarde :"), QDir::fromNativeSeparators(ui->Label1->text())));
     if (path.isEmpty())
         return; // cancelled: the saved folder stays
+    // The backup goes where the settings say: a folder that could not be recorded is not shown as chosen.
+    platform::FileFailure failure;
+    if (!platform::saveSetting(QStringLiteral("Talvenor"), data::kSettingsSection, QStringLiteral("Sauve"), path,
+                               &failure)) {
+        platform::notice(QStringLiteral("Le répertoire de sauvegarde n'a pas été changé : ") + failure.message());
+        return;
+    }
     ui->Label1->setText(path);
     ui->CmdSauve->setText(QStringLiteral("Lancer la Sauvegarde de \n%1\nvers\n%2").arg(m_workbookDir, path));
-    platform::saveSetting(QStringLiteral("Talvenor"), data::kSettingsSection, QStringLiteral("Sauve"), path);
 }
 
 Form21::Folders Form21::foldersFromSettings()
 {
     // No default backup folder: copying the program directory instead would be worse than no backup.
-    return {cycles::workbookDir(), setting(kBackupKey, QString())};
+    return {cycles::workbookDir(), setting(kBackupKey, QString()),
+            {setting(QStringLiteral("CHEMIN"), QString()), setting(QStringLiteral("CHEMINS"), QString())}};
+}
+
+QString Form21::copy(const QString& from, const QString& to, admin::CopyWay way, const Folders& folders)
+{
+    const bool backup = way == admin::CopyWay::Backup;
+    const QString what = (backup ? QStringLiteral("Sauvegarde de %1 vers %2 : veuillez patienter.")
+                                 : QStringLiteral("Restauration de %1 vers %2 : veuillez patienter."))
+                             .arg(QDir::toNativeSeparators(from), QDir::toNativeSeparators(to));
+    QString failure;
+    // Past half a second a window says how far the copy has gone; the program's windows keep painting.
+    platform::ProgressWindowWork window(500);
+    window.run(what, [&](data::Progress& progress) {
+        failure = admin::copyFolder({from, to, way, folders.databases}, &progress);
+    });
+    // Every file is written whole or not at all.
+    if (!failure.isEmpty())
+        failure += backup ? QStringLiteral("\n\nCe qui n'a pas été copié garde sa sauvegarde précédente, s'il en a une.")
+                          : QStringLiteral("\n\nCe qui n'a pas été restauré reste tel qu'il était.");
+    return failure;
 }
 
 QString Form21::refusal(const Folders& folders)
@@ -104,10 +124,8 @@ void Form21::CmdSauve_Click()
 {
     const Folders folders = foldersFromSettings();
     QString failure = refusal(folders);
-    if (failure.isEmpty()) {
-        WaitCursor wait;
-        failure = admin::copyFolder(folders.workbooks, folders.backup);
-    }
+    if (failure.isEmpty())
+        failure = copy(folders.workbooks, folders.backup, admin::CopyWay::Backup, folders);
     platform::notice(failure.isEmpty() ? QStringLiteral("Sauvegarde terminée")
                                        : QStringLiteral("Sauvegarde non effectuée\n\n") + failure);
     leave();
@@ -129,10 +147,7 @@ void Form21::CmdRestaure_Click()
                                            "Voulez-vous restaurer la sauvegarde ?")
                                 .arg(folders.workbooks, folders.backup)))
         return;
-    {
-        WaitCursor wait;
-        failure = admin::copyFolder(folders.backup, folders.workbooks);
-    }
+    failure = copy(folders.backup, folders.workbooks, admin::CopyWay::Restore, folders);
     platform::notice(failure.isEmpty() ? QStringLiteral("Restauration effectuée")
                                        : QStringLiteral("Restauration non effectuée\n\n") + failure);
     leave();

@@ -1,7 +1,9 @@
 #pragma once
+#include "admin/foldercopy.h"
 #include "platform/forms.h"
 
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -31,12 +33,15 @@ public:
     std::unique_ptr<Ui::Form21> ui;
 
 private:
-    // The two folders of a backup or restore, read again from the settings.
+    // The two folders of a backup or restore, and the database files, read again from the settings.
     struct Folders {
         QString workbooks;
         QString backup;
+        QStringList databases;
     };
     static Folders foldersFromSettings();
+    // Copies the tree, showing how far it has gone; empty text, or what was not copied.
+    static QString copy(const QString& from, const QString& to, admin::CopyWay way, const Folders& folders);
     // Why the copy cannot run, or empty text when it can.
     static QString refusal(const Folders& folders);
     void leave();

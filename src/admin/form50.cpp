@@ -1,6 +1,7 @@
 #include "admin/form50.h"
 
 #include "admin/letterheadfile.h"
+#include "platform/filewrite.h"
 #include "platform/guarded.h"
 #include "platform/messages.h"
 #include "platform/scrollable.h"
@@ -71,10 +72,11 @@ void Form50::Form_Load()
 
 void Form50::Enregistre_Click()
 {
-    if (!letterhead::write(letterhead::defaultPath(), fields())) {
-        platform::notice(QStringLiteral("L'en-tête n'a pas pu être enregistré dans le fichier\n%1\n"
-                                        "Vérifiez que le répertoire du programme est accessible en écriture.")
-                             .arg(letterhead::defaultPath()));
+    platform::FileFailure failure;
+    if (!letterhead::write(letterhead::defaultPath(), fields(), &failure)) {
+        platform::notice(QStringLiteral("L'en-tête n'a pas pu être enregistré dans le fichier %1 : %2.\n"
+                                        "Vos saisies restent affichées.")
+                             .arg(letterhead::defaultPath(), failure.cause()));
         return;
     }
     platform::forms().unload(this);

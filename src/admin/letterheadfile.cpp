@@ -1,9 +1,9 @@
 #include "admin/letterheadfile.h"
 
 #include "platform/environment.h"
+#include "platform/filewrite.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace letterhead {
 
@@ -137,7 +137,7 @@ QStringList read(const QString& path, bool* ok)
     return last;
 }
 
-bool write(const QString& path, const QStringList& twelve)
+bool write(const QString& path, const QStringList& twelve, platform::FileFailure* failure)
 {
     QByteArray line;
     for (int i = 0; i < kFieldCount; ++i) {
@@ -147,14 +147,7 @@ bool write(const QString& path, const QStringList& twelve)
     }
     line += "\r\n";
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(line) != line.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return platform::writeFile(path, line, failure);
 }
 
 } // namespace letterhead

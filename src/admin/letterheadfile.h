@@ -4,6 +4,10 @@
 #include <QString>
 #include <QStringList>
 
+namespace platform {
+struct FileFailure;
+}
+
 namespace letterhead {
 
 constexpr int kFieldCount = 12;
@@ -17,9 +21,9 @@ QString defaultPath();
 QStringList read(const QString& path, bool* ok = nullptr);
 
 // Writes the twelve texts as the one line (missing ones as empty). A double quote inside a field becomes an
-// apostrophe and a line break a blank, so no field can shift the ones after it. The file is replaced through
-// a temporary file: on failure the old file is left whole and false is returned.
-bool write(const QString& path, const QStringList& twelve);
+// apostrophe and a line break a blank, so no field can shift the ones after it. The file is replaced whole:
+// on failure the old file is left as it was, false is returned and *failure (when given) says why.
+bool write(const QString& path, const QStringList& twelve, platform::FileFailure* failure = nullptr);
 
 // The byte codec of the file, exposed for the tests.
 QByteArray encode1252(const QString& text);

@@ -70,14 +70,20 @@ void DossierWindow::clearBoxes()
 
 void DossierWindow::fillBoxes(const data::Recordset& rs)
 {
-    for (int i = 0; i < app::kDossierFieldCount; ++i)
-        boxes[size_t(i)]->setText(rs.text(QLatin1String(app::kDossierFields[size_t(i)].column)));
+    m_shown.clear();
+    for (int i = 0; i < app::kDossierFieldCount; ++i) {
+        const QString column = QLatin1String(app::kDossierFields[size_t(i)].column);
+        boxes[size_t(i)]->setText(rs.text(column));
+        m_shown.shown(column, rs.Fields(column), boxes[size_t(i)]);
+    }
 }
 
 void DossierWindow::writeColumns(data::Recordset& rs) const
 {
-    for (int i = 0; i < app::kDossierFieldCount; ++i)
-        rs.setField(QLatin1String(app::kDossierFields[size_t(i)].column), boxes[size_t(i)]->text());
+    for (int i = 0; i < app::kDossierFieldCount; ++i) {
+        const QString column = QLatin1String(app::kDossierFields[size_t(i)].column);
+        rs.setField(column, m_shown.stored(column, boxes[size_t(i)]->text()));
+    }
 }
 
 bool DossierWindow::pathTestPasses()

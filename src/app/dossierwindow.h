@@ -3,6 +3,7 @@
 // table, their key filters, the database path test and the return to the main window after a save.
 #include "app/dossier.h"
 #include "platform/forms.h"
+#include "platform/rowwrite.h"
 
 #include <array>
 
@@ -31,10 +32,14 @@ protected:
     void buildBoxes(QGridLayout* grid, const QString& partnerCaption);
     // The path test of CHEMIN_BASE; a failure tells the user and ends the program.
     bool pathTestPasses();
-    // Boxes from the current row, and the row's columns from the boxes (numero is never written).
+    // Boxes from the current row, and the row's columns from the boxes (numero is never written): a box the
+    // user left as the fill showed it gives back the value read.
     void fillBoxes(const data::Recordset& rs);
     void writeColumns(data::Recordset& rs) const;
     // After a save: the main window shows the current row of RS_DOSSIERS (or no couple when there is none),
     // with its age refreshed.
     static void showCurrentInMainWindow();
+
+private:
+    platform::ShownRow m_shown;
 };

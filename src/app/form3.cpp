@@ -57,6 +57,8 @@ void Form3::Form_Load()
         }
         AFFICHEMOD();
         markSaved();
+        // What is typed first goes into the dossier, never onto "Effacer".
+        box("NomTxt")->setFocus();
     } catch (const DbError& e) {
         platform::notice(QStringLiteral("Le dossier ne peut pas être lu :\n") + e.message());
         forms().unload(this);

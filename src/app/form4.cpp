@@ -16,6 +16,7 @@
 #include "platform/environment.h"
 #include "platform/guarded.h"
 #include "platform/help.h"
+#include "platform/inputboxes.h"
 #include "platform/keyfilter.h"
 #include "platform/messages.h"
 #include "platform/settings.h"
@@ -27,6 +28,9 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 
+#include <optional>
+#include <utility>
+
 using data::DbError;
 using platform::forms;
 using platform::notice;
@@ -37,6 +41,9 @@ void tellDbError(const QString& what, const DbError& e)
 {
     notice(what + QStringLiteral("\n") + e.message());
 }
+
+// Where the main window stood when the backup menu closed it: the one the backup window brings back stands there.
+std::optional<QRect> g_placeBeforeBackup;
 
 } // namespace
 
@@ -88,6 +95,9 @@ Form4::Form4() : ui(std::make_unique<Ui::Form4>())
     }
     connect(ui->Text1, &QLineEdit::textChanged, this, platform::guarded(this, &Form4::Text1_Change));
     connect(ui->Text2, &QLineEdit::textChanged, this, platform::guarded(this, &Form4::Text2_Change));
+
+    if (const auto place = std::exchange(g_placeBeforeBackup, std::nullopt))
+        setGeometry(*place);
 }
 
 Form4::~Form4() = default;
@@ -113,6 +123,8 @@ void Form4::Form_Load()
         leave();
         return;
     }
+    // What is typed first looks for a couple.
+    ui->Text1->setFocus();
     // Said before anything is typed that could not be stored.
     if (const QString readOnly = data::BASE_DOSSIERS->readOnlyNotice(); !readOnly.isEmpty())
         notice(readOnly);
@@ -147,12 +159,22 @@ void Form4::Form_Unload(bool&)
 
 // ------------------------------------------------------------------------------------------------ display
 
+namespace {
+
+// A line break stored by another tool shows as a blank, as in the dossier windows' boxes: a label shows one line.
+QString shownText(const data::Recordset& rs, const char* column)
+{
+    return platform::oneLine(rs.text(QLatin1String(column)));
+}
+
+} // namespace
+
 void Form4::AFFICHE()
 {
     const auto& rs = *data::RS_DOSSIERS;
-    ui->NumLbl->setText(rs.text(QStringLiteral("numero")));
+    ui->NumLbl->setText(shownText(rs, "numero"));
     for (const auto& f : app::kDossierFields)
-        findChild<QLabel*>(QLatin1String(f.mainLabel))->setText(rs.text(QLatin1String(f.column)));
+        findChild<QLabel*>(QLatin1String(f.mainLabel))->setText(shownText(rs, f.column));
 }
 
 void Form4::EFFACAFFICHE()
@@ -341,7 +363,7 @@ bool Form4::showsCoupleOf(const data::Recordset& rs) const
     for (const char* column : {"Nom", "Prenom", "NOMPART", "PRENOMPART"})
         for (const auto& f : app::kDossierFields)
             if (qstrcmp(f.column, column) == 0 &&
-                findChild<QLabel*>(QLatin1String(f.mainLabel))->text() != rs.text(QLatin1String(column)))
+                findChild<QLabel*>(QLatin1String(f.mainLabel))->text() != shownText(rs, column))
                 return false;
     return true;
 }
@@ -463,6 +485,8 @@ void Form4::Sauve_Click()
         data::BASE_DOSSIERS->Close();
     data::RS_DOSSIERS.reset();
     data::BASE_DOSSIERS.reset();
+    if (isVisible())
+        g_placeBeforeBackup = geometry();
     m_toBackup = true;
     forms().unload(this);
     // The backup window brings the main window back with showMainWindow() on every way out.

@@ -41,6 +41,7 @@ void tearDown()
     data::RS_GROSS.reset();
     data::BASE_GROSS.reset();
     data::GROSS_EXISTE = false;
+    office::programEnds();
     office::setSpreadsheet(nullptr);
     data::setLongWork(nullptr);
 }

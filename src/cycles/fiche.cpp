@@ -6,6 +6,8 @@
 #include "platform/environment.h"
 #include "platform/settings.h"
 
+#include <QFileInfo>
+
 namespace cycles {
 
 QString sheetsQuery(qint64 couple)
@@ -41,7 +43,7 @@ QString freeWorkbookName(data::Database& db, const QString& fileName)
     for (int n = 2;; ++n) {
         auto rs = db.OpenRecordset(QStringLiteral("SELECT*FROM FICHE WHERE NomFichier='") + data::sqlQuote(candidate) +
                                    QLatin1Char('\''));
-        if (rs->isEOF())
+        if (rs->isEOF() && !QFileInfo::exists(workbookPath(candidate)))
             return candidate;
         candidate = stem + QLatin1Char('_') + QString::number(n) + extension;
     }

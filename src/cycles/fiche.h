@@ -24,8 +24,10 @@ int nextSheetNumber(const std::shared_ptr<data::Database>& db, qint64 couple);
 QString workbookFileName(const QString& surname, const QString& firstName, const QString& sheet,
                          const QDate& day);
 
-// fileName when no sheet names it yet, otherwise the first of fileName with "_2", "_3" ... before ".xls" that
-// no sheet names: two couples whose names begin alike never share a workbook. Throws data::DbError.
+// fileName when it is free, otherwise the first of fileName with "_2", "_3" ... before ".xls" that is: no sheet
+// names it and no file of the workbook folder bears it. Two couples whose names begin alike never share a
+// workbook, and no file is ever written over. Taken under the write lock, together with the sheet number, it
+// stays free until the sheet that names it is stored. Throws data::DbError.
 QString freeWorkbookName(data::Database& db, const QString& fileName);
 
 // The workbook directory (setting CheminXls, read at each use; the program directory when unset or empty) and

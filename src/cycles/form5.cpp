@@ -192,6 +192,7 @@ void Form5::clearSheet()
 {
     for (const sheet::Field& f : sheet::fields(*ui))
         sheet::setControlValue(f, QVariant());
+    m_shown.clear();
     for (QLineEdit* box : {ui->TxtNumIntFich, ui->TxtNumDos})
         box->clear();
     ui->Label29->clear();
@@ -214,8 +215,13 @@ void Form5::AFFICHEFICHE()
         if (optStim >= 1 && optStim <= stim.size())
             stim[optStim - 1]->setChecked(true);
 
-        for (const sheet::Field& f : sheet::fields(*ui))
-            sheet::setControlValue(f, m_rs->Fields(QString::fromLatin1(f.column)));
+        m_shown.clear();
+        for (const sheet::Field& f : sheet::fields(*ui)) {
+            const QString column = QString::fromLatin1(f.column);
+            const QVariant value = m_rs->Fields(column);
+            sheet::setControlValue(f, value);
+            m_shown.shown(column, value, f.control);
+        }
 
         const QString numFich = m_rs->text(QStringLiteral("NUMFICH"));
         ui->TxtNumIntFich->setText(m_rs->text(QStringLiteral("NUMINTFICH")));
@@ -289,11 +295,9 @@ void Form5::CmdModif_Click()
 {
     if (!hasCurrentSheet())
         return;
-    for (QLineEdit* box : {ui->TxtDatAna, ui->TxtMiseRoute, ui->TxtJRegles, ui->TxtDateTrans, ui->TxtDatePonc}) {
-        if (!box->text().isEmpty() && !platform::isDate(box->text())) {
-            platform::notice(QStringLiteral("Une Date a été mal saisie, veuillez la corriger. JJ/MM/AA"));
-            return;
-        }
+    if (!sheet::datesAccepted(sheet::fields(*ui))) {
+        platform::notice(QStringLiteral("Une Date a été mal saisie, veuillez la corriger. JJ/MM/AA"));
+        return;
     }
     if (positiveWhole(ui->TxtNumFich->text()) == 0) {
         platform::notice(QStringLiteral("Le numéro de fiche doit être un nombre entier positif."));
@@ -304,8 +308,10 @@ void Form5::CmdModif_Click()
         return;
     try {
         m_rs->Edit();
-        for (const sheet::Field& f : sheet::fields(*ui))
-            m_rs->setField(QString::fromLatin1(f.column), sheet::controlValue(f));
+        for (const sheet::Field& f : sheet::fields(*ui)) {
+            const QString column = QString::fromLatin1(f.column);
+            m_rs->setField(column, m_shown.stored(column, sheet::controlValue(f)));
+        }
         // Checked against the sheet as shown: another workstation's change since is not lost unseen.
         if (!platform::storeEdit(*m_rs,
                                  QStringLiteral("Cette fiche a été modifiée sur un autre poste depuis son ouverture. "
@@ -370,15 +376,13 @@ void Form5::CmdOuvrXls_Click()
         platform::notice(notFound);
         return;
     }
-    office::Spreadsheet& engine = office::spreadsheet();
-    if (m_app.hasWorkbook() && m_appPath == path && engine.isOpen(m_app.document())) {
-        engine.bringToFront(m_app.document()); // its unsaved edits stay
+    if (m_app.hasWorkbook() && m_appPath == path && office::isOpen(m_app)) {
+        office::bringToFront(m_app); // its unsaved edits stay
         return;
     }
-    const office::Spreadsheet::Opened opened = engine.open(path);
-    m_app = office::ExcelApp(opened.status, opened.status == office::OpenStatus::Opened ? opened.document : 0);
+    m_app = office::openAlongside(path);
     m_appPath = path;
-    switch (opened.status) {
+    switch (m_app.openStatus()) {
     case office::OpenStatus::Opened: break;
     case office::OpenStatus::FileNotFound: platform::notice(notFound); break;
     case office::OpenStatus::NoApplication:
@@ -386,6 +390,10 @@ void Form5::CmdOuvrXls_Click()
         break;
     case office::OpenStatus::Failed:
         platform::notice(QStringLiteral("Le tableur n'a pas pu ouvrir ") + path + QLatin1Char('.'));
+        break;
+    case office::OpenStatus::Lost:
+        platform::notice(QStringLiteral("Le tableur a été fermé avant d'avoir ouvert ") + path +
+                         QStringLiteral(" : cliquez de nouveau pour l'ouvrir."));
         break;
     }
 }

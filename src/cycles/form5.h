@@ -5,6 +5,7 @@
 #include "data/database.h"
 #include "office/spreadsheet.h"
 #include "platform/forms.h"
+#include "platform/rowwrite.h"
 
 #include <memory>
 
@@ -65,6 +66,7 @@ private:
 
     std::shared_ptr<data::Database> m_db;
     std::shared_ptr<data::Recordset> m_rs;
+    platform::ShownRow m_shown; // the sheet shown, as its controls showed it
     QString m_sql;
     qint64 m_couple = 0;
     office::ExcelApp m_app;

@@ -3,11 +3,13 @@
 #include "app/dossier.h"
 #include "app/form4.h"
 #include "cycles/fiche.h"
+#include "cycles/sheetfields.h"
 #include "data/globals.h"
 #include "data/schema.h"
 #include "platform/controls.h"
 #include "platform/conversions.h"
 #include "platform/environment.h"
+#include "platform/filewrite.h"
 #include "platform/guarded.h"
 #include "platform/help.h"
 #include "platform/messages.h"
@@ -19,6 +21,8 @@
 #include "ui_form6.h"
 
 #include <QComboBox>
+#include <cerrno>
+#include <cstdio>
 #include <QFile>
 #include <QFileInfo>
 #include <QLayout>
@@ -30,6 +34,8 @@
 namespace {
 
 constexpr int kHelpTopic = 60;
+// Rounds of a save before it gives up to other workstations saving sheets of the couple at the same time.
+constexpr int kSaveRounds = 5;
 
 QString listQuery(int list)
 {
@@ -38,8 +44,13 @@ QString listQuery(int list)
 
 std::optional<QDate> dateIn(const QLineEdit* edit) { return platform::parseDate(edit->text()); }
 
-// Neither empty nor a date.
-bool badDate(const QLineEdit* edit) { return !edit->text().trimmed().isEmpty() && !dateIn(edit); }
+// The date boxes, stored as the cycle sheet window stores them.
+QList<sheet::Field> dateFields(const Ui::Form6& ui)
+{
+    using K = sheet::Field::Kind;
+    return {{"JSTIM", K::DateText, ui.TxtJRegles}, {"DATANA", K::DateText, ui.TxtDatAna},
+            {"JCYCLE", K::DayNumber, ui.TxtMiseRoute}};
+}
 
 // 1-based rank of the selected button.
 int selectedRank(std::initializer_list<const QRadioButton*> buttons)
@@ -83,7 +94,8 @@ Form6::Form6() : ui(std::make_unique<Ui::Form6>())
         connect(b, &QRadioButton::toggled, this, platform::guarded([this](bool on) { if (on) OptStim_Click(); }));
 }
 
-Form6::~Form6() = default;
+// A workbook stored for a sheet that never was is not left in the folder.
+Form6::~Form6() { dropStaged(); }
 
 QPushButton* Form6::protocolButton(int n) const
 {
@@ -225,7 +237,7 @@ void Form6::DECH_EXCEL() { office::DECH_EXCEL(m_excel); }
 void Form6::Command_Click(int protocol)
 {
     DECH_EXCEL();
-    m_savedWorkbook.clear();
+    dropStaged();
     m_numberInWorkbook = false;
     m_template = QStringLiteral("Folivex%1.xls").arg(protocol, 2, 10, QLatin1Char('0'));
     CREEXCEL();
@@ -242,20 +254,23 @@ void Form6::CREEXCEL()
             QStringLiteral("Date des règles non valide ou date analogue manquante, continuer quand même ?")))
         return;
     m_excel = office::OUVRE_EXCEL(office::workingCopyPath());
-    if (!ui->Check1->isChecked())
-        return;
-    // Names, the header and the type go in as typed: a type such as "1/2" is no date.
-    using office::CellValue;
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("A3"), CellValue::literal(ui->TxtEntete->text()));
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("B6"), CellValue::literal(ui->LblNom->text()));
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("K6"), CellValue::literal(ui->lblprenom->text()));
-    if (periods)
-        office::ECRIT_CELLULE(m_excel, QStringLiteral("I1"), *periods);
-    if (analogue)
-        office::ECRIT_CELLULE(m_excel, QStringLiteral("H10"), *analogue);
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("N8"), ui->LblNumFich->text());
-    m_numberInWorkbook = true;
-    office::ECRIT_CELLULE(m_excel, QStringLiteral("K8"), CellValue::literal(ui->CmbType->currentText()));
+    if (ui->Check1->isChecked()) {
+        // Names, the header and the type go in as typed: a type such as "1/2" is no date.
+        using office::CellValue;
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("A3"), CellValue::literal(ui->TxtEntete->text()));
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("B6"), CellValue::literal(ui->LblNom->text()));
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("K6"), CellValue::literal(ui->lblprenom->text()));
+        if (periods)
+            office::ECRIT_CELLULE(m_excel, QStringLiteral("I1"), *periods);
+        if (analogue)
+            office::ECRIT_CELLULE(m_excel, QStringLiteral("H10"), *analogue);
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("N8"), ui->LblNumFich->text());
+        m_numberInWorkbook = true;
+        office::ECRIT_CELLULE(m_excel, QStringLiteral("K8"), CellValue::literal(ui->CmbType->currentText()));
+    }
+    if (m_excel.lost())
+        platform::notice(QStringLiteral("Le tableur a été fermé avant que le classeur du protocole soit prêt : "
+                                        "choisissez de nouveau le protocole."));
 }
 
 void Form6::CmdNouvFiche_Click()
@@ -264,8 +279,7 @@ void Form6::CmdNouvFiche_Click()
         platform::notice(QStringLiteral("Vous devez remplir le type de stimulation."));
         return;
     }
-    // An unreadable start date would be stored as Null and drop the cycle from every statistic.
-    if (badDate(ui->TxtJRegles) || badDate(ui->TxtDatAna) || badDate(ui->TxtMiseRoute)) {
+    if (!sheet::datesAccepted(dateFields(*ui))) {
         platform::notice(QStringLiteral("Une Date a été mal saisie, veuillez la corriger"));
         return;
     }
@@ -286,118 +300,172 @@ void Form6::CmdNouvFiche_Click()
     }
     ui->Text1->setText(ui->LblNom->text().left(5));
     ui->Text2->setText(ui->lblprenom->text().left(2));
-    const auto unreadable = [](const data::DbError& e) {
-        platform::notice(QStringLiteral("La base de données ne peut pas être lue, la fiche n'est pas "
-                                        "enregistrée :\n") + e.message());
-    };
-    QString fileName;
-    try {
-        fileName = currentWorkbookName();
-    } catch (const data::DbError& e) {
-        unreadable(e);
-        return;
-    }
-
     if (!platform::askYesNo(QStringLiteral("Voulez vous vraiment enregistrer cette nouvelle Fiche ?"))) {
         closeWindow();
         return;
     }
     // Another workstation may have given the couple this number since the window opened: the workbook is
-    // stored under the number the sheet will get.
+    // stored with the number the sheet will get.
     try {
-        const QString shown = ui->LblNumFich->text();
         showSheetNumber(cycles::nextSheetNumber(m_db, m_couple));
-        if (ui->LblNumFich->text() != shown)
-            fileName = currentWorkbookName();
     } catch (const data::DbError& e) {
-        unreadable(e);
+        platform::notice(QStringLiteral("La base de données ne peut pas être lue, la fiche n'est pas "
+                                        "enregistrée :\n") + e.message());
         return;
     }
-    m_nomFichier = saveWorkbook(fileName);
-    if (m_nomFichier.isEmpty()) {
-        closeWindow();
-        return;
-    }
-    try {
-        if (!storeSheet())
+    // Each round stores the workbook, then the sheet; a round is done again when another workstation gave the
+    // couple the sheet's number meanwhile.
+    for (int round = 0; round < kSaveRounds; ++round) {
+        const std::optional<QString> workbook = stageWorkbook();
+        if (!workbook)
             return;
-    } catch (const data::DbError& e) {
-        if (m_rs && m_rs->editing())
-            m_rs->CancelUpdate();
-        QString text = QStringLiteral("La fiche n'a pas pu être enregistrée dans la base de données :\n") +
-                       e.message();
-        if (m_nomFichier != cycles::kNoWorkbook)
-            text += QStringLiteral("\nLe classeur est conservé sous le nom ") + m_nomFichier + QLatin1Char('.');
-        platform::notice(text);
-        return;
+        if (workbook->isEmpty()) {
+            closeWindow();
+            return;
+        }
+        Stored stored = Stored::Refused;
+        try {
+            stored = storeSheet(*workbook);
+        } catch (const data::DbError& e) {
+            if (m_rs && m_rs->editing())
+                m_rs->CancelUpdate();
+            QString text = QStringLiteral("La fiche n'a pas pu être enregistrée dans la base de données :\n") +
+                           e.message();
+            if (*workbook != cycles::kNoWorkbook)
+                text += QStringLiteral("\nLe classeur ") + m_nomFichier +
+                        QStringLiteral(" est gardé pour l'essai suivant ; vos saisies restent affichées.");
+            platform::notice(text);
+            return;
+        }
+        if (stored == Stored::Yes) {
+            office::DECH_EXCEL(m_excel); // stored whole, with its sheet
+            platform::notice(QStringLiteral("Nouvelle Fiche Enregistrée"));
+            closeWindow();
+            return;
+        }
+        if (stored == Stored::Refused)
+            return;
     }
-    platform::notice(QStringLiteral("Nouvelle Fiche Enregistrée"));
-    closeWindow();
+    platform::notice(QStringLiteral("La fiche n'a pas pu être enregistrée : d'autres postes enregistrent en ce moment "
+                                    "des fiches de ce couple. Vos saisies restent affichées : enregistrez de nouveau "
+                                    "dans un instant."));
 }
 
-void Form6::showSheetNumber(int number)
+void Form6::showSheetNumber(int number, bool intoWorkbook)
 {
     const QString text = QString::number(number);
     if (ui->LblNumFich->text() == text)
         return;
     ui->LblNumFich->setText(text);
-    if (m_numberInWorkbook && m_savedWorkbook.isEmpty() && m_excel.hasWorkbook())
+    if (intoWorkbook && m_numberInWorkbook && m_excel.hasWorkbook()) {
         office::ECRIT_CELLULE(m_excel, QStringLiteral("N8"), text);
+        dropStaged(); // it holds the number it had
+    }
 }
 
-QString Form6::currentWorkbookName()
+QString Form6::plannedWorkbookName() const
 {
-    return cycles::freeWorkbookName(*m_db, cycles::workbookFileName(ui->Text1->text(), ui->Text2->text(),
-                                                                    ui->LblNumFich->text(), platform::today()));
+    return cycles::workbookFileName(ui->Text1->text(), ui->Text2->text(), ui->LblNumFich->text(), platform::today());
 }
 
-bool Form6::storeSheet()
+void Form6::dropStaged()
 {
+    if (!m_staged.isEmpty())
+        QFile::remove(m_staged);
+    m_staged.clear();
+}
+
+Form6::Stored Form6::storeSheet(const QString& workbook)
+{
+    const bool withWorkbook = workbook != cycles::kNoWorkbook;
+    QString installed; // the workbook's name once it is in place
     m_db->BeginTrans();
     try {
         if (!data::coupleExists(*m_db, m_couple)) {
             m_db->Rollback();
-            QString text = QStringLiteral("Le dossier n° ") + QString::number(m_couple) +
-                           QStringLiteral(" a été supprimé depuis l'ouverture de la fenêtre : la fiche n'est pas "
-                                          "enregistrée.");
-            if (m_nomFichier != cycles::kNoWorkbook)
-                text += QStringLiteral("\nLe classeur est conservé sous le nom ") + m_nomFichier + QLatin1Char('.');
-            platform::notice(text);
-            return false;
+            platform::notice(QStringLiteral("Le dossier n° ") + QString::number(m_couple) +
+                             QStringLiteral(" a été supprimé depuis l'ouverture de la fenêtre : la fiche n'est pas "
+                                            "enregistrée."));
+            return Stored::Refused;
         }
-        // Taken again under the lock: another workstation may have stored a sheet while the workbook was saved.
-        const QString shown = ui->LblNumFich->text();
-        showSheetNumber(cycles::nextSheetNumber(m_db, m_couple));
-        if (ui->LblNumFich->text() != shown && m_nomFichier != cycles::kNoWorkbook) {
-            const QString renamed = currentWorkbookName();
-            if (QFile::rename(cycles::workbookPath(m_nomFichier), cycles::workbookPath(renamed))) {
-                m_nomFichier = renamed;
-                m_savedWorkbook = renamed;
+        // The number and the workbook's name are taken together under the lock: another workstation may have
+        // stored a sheet, or put a workbook in the folder, while this workbook was stored.
+        const int number = cycles::nextSheetNumber(m_db, m_couple);
+        if (withWorkbook && m_numberInWorkbook && QString::number(number) != ui->LblNumFich->text()) {
+            m_db->Rollback();
+            showSheetNumber(number); // into the workbook, which is stored again
+            return Stored::Again;
+        }
+        showSheetNumber(number, false);
+        m_nomFichier = withWorkbook ? cycles::freeWorkbookName(*m_db, plannedWorkbookName()) : cycles::kNoWorkbook;
+        if (withWorkbook) {
+            platform::FileFailure failure;
+            const QString target = cycles::workbookPath(m_nomFichier);
+            if (!platform::installFile(workbook, target, false, &failure)) {
+                if (!QFileInfo::exists(workbook))
+                    ::rename(QFile::encodeName(target).constData(), QFile::encodeName(workbook).constData());
+                m_db->Rollback();
+                if (failure.error == EEXIST)
+                    return Stored::Again; // put there meanwhile by a program that takes no lock
+                platform::notice(failure.message() +
+                                 QStringLiteral("\nLa fiche n'est pas enregistrée ; vos saisies restent affichées."));
+                return Stored::Refused;
             }
+            installed = target;
         }
         CREEFICHE();
         m_db->CommitTrans();
     } catch (const data::DbError&) {
         m_db->rollbackQuietly();
+        // No row names it: the workbook goes back where it waited, for the next try.
+        if (!installed.isEmpty())
+            ::rename(QFile::encodeName(installed).constData(), QFile::encodeName(workbook).constData());
         throw;
     }
-    return true;
+    if (withWorkbook)
+        m_staged.clear();
+    return Stored::Yes;
 }
 
-QString Form6::saveWorkbook(const QString& fileName)
+std::optional<QString> Form6::stageWorkbook()
 {
-    // A retry after a failed row keeps the workbook already stored for it.
-    if (!m_savedWorkbook.isEmpty() && QFileInfo::exists(cycles::workbookPath(m_savedWorkbook)))
-        return m_savedWorkbook;
-    const office::SaveResult saved = office::ENREGISTRE_CLASSEUR(m_excel, cycles::workbookPath(fileName));
-    if (saved == office::SaveResult::Saved) {
-        m_savedWorkbook = fileName;
-        return fileName;
+    // A try after a failed row uses the workbook already stored for it.
+    if (!m_staged.isEmpty() && QFileInfo::exists(m_staged))
+        return m_staged;
+    const QString planned = cycles::workbookPath(plannedWorkbookName());
+    const QString staged = platform::temporaryNameBeside(planned);
+    platform::FileFailure failure;
+    const bool built = m_excel.hasWorkbook();
+    switch (office::storeWorkbook(m_excel, staged, &failure)) {
+    case office::SaveResult::Saved:
+        m_staged = staged;
+        return staged;
+    case office::SaveResult::Lost:
+        // What was built in the spreadsheet is gone; what was typed here stays. A next save without a new
+        // protocol goes on without workbook, on the user's word.
+        m_excel = office::ExcelApp();
+        platform::notice(QStringLiteral("Le tableur a été fermé avant d'avoir enregistré le classeur : la fiche n'est "
+                                        "pas enregistrée. Choisissez de nouveau le protocole pour refaire le "
+                                        "classeur, puis enregistrez la fiche."));
+        return std::nullopt;
+    case office::SaveResult::Failed:
+        // The user has just built a workbook: say why it is not stored before asking to go on without it.
+        if (!QFileInfo(cycles::workbookDir()).isDir()) {
+            platform::notice(QStringLiteral("Le répertoire des fiches de stimulation ") + cycles::workbookDir() +
+                             QStringLiteral(" est introuvable : le classeur ne peut pas y être enregistré."));
+        } else {
+            failure.path = planned;
+            platform::notice(failure.message());
+        }
+        break;
+    case office::SaveResult::NoWorkbook:
+        if (built) // closed in the spreadsheet, or the spreadsheet ended, since the protocol was chosen
+            platform::notice(QStringLiteral("Le classeur du protocole n'est plus ouvert dans le tableur : il ne peut "
+                                            "pas être enregistré."));
+        break;
+    case office::SaveResult::Refused:
+        break;
     }
-    // The user has just built a workbook: say why it is not stored before asking to go on without it.
-    if (saved == office::SaveResult::Failed && !QFileInfo(cycles::workbookDir()).isDir())
-        platform::notice(QStringLiteral("Le répertoire des fiches de stimulation ") + cycles::workbookDir() +
-                         QStringLiteral(" est introuvable : le classeur ne peut pas y être enregistré."));
     if (!platform::askYesNo(
             QStringLiteral("Pas de fiche de Stimulation à enregistrer, enregistrer quand même ?")))
         return QString();
@@ -406,12 +474,10 @@ QString Form6::saveWorkbook(const QString& fileName)
 
 void Form6::CREEFICHE()
 {
-    const auto start = dateIn(ui->TxtMiseRoute);
     const QString empty;
     const std::pair<const char*, QVariant> row[] = {
         {"numero", m_couple},
         {"Ana", ui->CmbAna->currentText()},
-        {"JCYCLE", start ? QVariant(double(platform::dayNumber(*start))) : QVariant()},
         {"Stimuline", ui->CmbStimuline->currentText()},
         {"MODAL", empty},
         {"Type", ui->CmbType->currentText()},
@@ -419,11 +485,9 @@ void Form6::CREEFICHE()
         {"Declencho", ui->CmbDeclencho->currentText()},
         {"OPTIONBLOC", selectedRank({ui->OptBloc1, ui->OptBloc2, ui->OptBloc3})},
         {"OPTIONSTIM", selectedRank({ui->OptStim1, ui->OptStim2, ui->OptStim3, ui->Optstim4})},
-        {"DATANA", ui->TxtDatAna->text()},
         {"DATEPONC", empty},
         {"MODPONCTION", empty},
         {"DATETRANS", empty},
-        {"JSTIM", ui->TxtJRegles->text()},
         {"NBRE", empty},
         {"NBREC", empty},
         {"NBRET", empty},
@@ -442,6 +506,8 @@ void Form6::CREEFICHE()
     m_rs->AddNew();
     for (const auto& [column, value] : row)
         m_rs->setField(QLatin1String(column), value);
+    for (const sheet::Field& date : dateFields(*ui))
+        m_rs->setField(QLatin1String(date.column), sheet::controlValue(date));
     m_rs->Update();
 }
 

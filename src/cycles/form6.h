@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace Ui {
 class Form6;
@@ -53,17 +54,23 @@ private:
     bool loadWindow();
     void checkExamDates();
     void reopenDatabase();
-    // The workbook saved for this sheet, or kNoWorkbook; empty when the user declined to go on.
-    QString saveWorkbook(const QString& fileName);
+    // The workbook stored whole under a hidden name in the workbook folder, waiting for its sheet; kNoWorkbook
+    // when the user goes on without it; empty when he declined (the window closes); nothing when the save is
+    // not done and the window stays (the user was told why).
+    std::optional<QString> stageWorkbook();
+    void dropStaged();
     void closeWindow();
-    // The couple's sheet number as it now stands in the database, shown, and in the open workbook's number
-    // cell when the personalisation wrote it there.
-    void showSheetNumber(int number);
-    // The workbook file name for the number shown, among those no sheet names yet.
-    QString currentWorkbookName();
-    // Takes the sheet number and adds the row under the write lock: no two sheets of a couple share a number.
-    // False (the user told) when the couple was deleted meanwhile.
-    bool storeSheet();
+    // The couple's sheet number as it now stands in the database, shown, and (intoWorkbook) in the open
+    // workbook's number cell when the personalisation wrote it there.
+    void showSheetNumber(int number, bool intoWorkbook = true);
+    // The workbook file name for the number shown, before the "_2" rule.
+    QString plannedWorkbookName() const;
+    enum class Stored { Yes, Again, Refused };
+    // Takes the sheet number and the workbook's name, puts the workbook in place and adds the row, under the
+    // write lock: no two sheets of a couple share a number, no two sheets a workbook, and the row names the file
+    // in place. Again: the number changed, the workbook is to be stored again with the new one. Refused: the user
+    // was told why (the couple deleted meanwhile, the workbook not put in place).
+    Stored storeSheet(const QString& workbook);
 
     qint64 m_couple = 0;
     std::shared_ptr<data::Database> m_db;
@@ -71,8 +78,8 @@ private:
     QString m_sql;
     QString m_template;
     office::ExcelApp m_excel;
-    // Workbook already stored by a save whose row could not be added, reused by the next attempt.
-    QString m_savedWorkbook;
+    // The workbook stored for the sheet (hidden, complete), until the sheet naming it is stored.
+    QString m_staged;
     QString m_nomFichier; // NomFichier of the row CREEFICHE adds
     bool m_numberInWorkbook = false; // the open workbook's N8 holds LblNumFich
 };

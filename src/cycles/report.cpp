@@ -1,5 +1,6 @@
 #include "cycles/report.h"
 
+#include "platform/filewrite.h"
 #include "platform/messages.h"
 
 #include <QDesktopServices>
@@ -13,6 +14,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTextLayout>
 #include <QUrl>
 #include <memory>
@@ -288,20 +290,59 @@ QString pdfFileName(const QString& nom, const QString& prenom, const QDate& day)
 
 namespace {
 
+// A PDF as the printer wrote it, ended: its last lines give where its table of objects starts, and that table is
+// there. A file cut short (a full disk, a failed write) ends elsewhere.
+bool isWholePdf(const QByteArray& pdf)
+{
+    const QByteArray end = pdf.trimmed();
+    if (!pdf.startsWith("%PDF-") || !end.endsWith("%%EOF"))
+        return false;
+    const qsizetype start = end.lastIndexOf("startxref");
+    if (start < 0)
+        return false;
+    bool ok = false;
+    const qint64 table = end.mid(start + 9, end.size() - 5 - start - 9).trimmed().toLongLong(&ok);
+    return ok && table > 0 && table < start && pdf.mid(table, 4) == "xref";
+}
+
+// The report drawn into a private file and read back whole; empty when the printer could not make it.
+QByteArray renderPdf(const Page& page)
+{
+    const QTemporaryDir dir;
+    if (!dir.isValid())
+        return {};
+    const QString file = dir.filePath(QStringLiteral("cro.pdf"));
+    {
+        QPrinter pdf(QPrinter::HighResolution);
+        pdf.setOutputFormat(QPrinter::PdfFormat);
+        setUpPage(pdf);
+        pdf.setOutputFileName(file);
+        if (!render(page, pdf))
+            return {};
+    }
+    QFile in(file);
+    QByteArray bytes = in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+    return isWholePdf(bytes) ? bytes : QByteArray();
+}
+
+// The report is written under the chosen name only once it is whole, by the program's one way of writing a file:
+// an earlier report of that name stays until then, and the viewer is asked only for a file really saved.
 void savePdf(PrinterService& service, QWidget* parent, const std::function<Page()>& composePage,
              const QString& pdfPath)
 {
     const QString path = service.choosePdfFile(parent, pdfPath);
     if (path.isEmpty())
         return;
-    QPrinter pdf(QPrinter::HighResolution);
-    pdf.setOutputFormat(QPrinter::PdfFormat);
-    setUpPage(pdf);
-    pdf.setOutputFileName(path);
-    if (!render(composePage(), pdf)) {
-        QFile::remove(path); // a half-written file would look like a report
+    const QByteArray pdf = renderPdf(composePage());
+    if (pdf.isEmpty()) {
+        platform::notice(QStringLiteral("Le compte rendu opératoire n'a pas pu être mis en page : il n'est pas "
+                                        "enregistré."));
+        return;
+    }
+    platform::FileFailure failure;
+    if (!platform::writeFile(path, pdf, &failure)) {
         platform::notice(QStringLiteral("Le compte rendu opératoire n'a pas pu être enregistré dans ") + path +
-                         QLatin1Char('.'));
+                         QStringLiteral(" : ") + failure.cause() + QLatin1Char('.'));
         return;
     }
     if (!service.showPdf(path))

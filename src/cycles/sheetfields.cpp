@@ -9,6 +9,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
+#include <algorithm>
+
 namespace sheet {
 
 QList<Field> fields(const Ui::Form5& ui)
@@ -21,12 +23,12 @@ QList<Field> fields(const Ui::Form5& ui)
         {"Type", K::Text, ui.CmbType},
         {"Antago", K::Text, ui.CmbAntago},
         {"Declencho", K::Text, ui.CmbDeclencho},
-        {"DATANA", K::Text, ui.TxtDatAna},
-        {"DATEPONC", K::Text, ui.TxtDatePonc},
+        {"DATANA", K::DateText, ui.TxtDatAna},
+        {"DATEPONC", K::DateText, ui.TxtDatePonc},
         {"MODPONCTION", K::Text, ui.CmbModePonc},
-        {"DATETRANS", K::Text, ui.TxtDateTrans},
+        {"DATETRANS", K::DateText, ui.TxtDateTrans},
         {"JCYCLE", K::DayNumber, ui.TxtMiseRoute},
-        {"JSTIM", K::Text, ui.TxtJRegles},
+        {"JSTIM", K::DateText, ui.TxtJRegles},
         {"NBRE", K::Text, ui.TxtNbrE},
         {"NBREC", K::Text, ui.TxtNbrEC},
         {"NBRET", K::Text, ui.TxtNbrET},
@@ -44,11 +46,25 @@ QList<Field> fields(const Ui::Form5& ui)
     };
 }
 
+bool dateAccepted(const Field& field)
+{
+    if (field.kind != Field::Kind::DateText && field.kind != Field::Kind::DayNumber)
+        return true;
+    const QString text = controlText(field.control);
+    return platform::isBlank(text) || platform::isDate(text);
+}
+
+bool datesAccepted(const QList<Field>& fields)
+{
+    return std::all_of(fields.cbegin(), fields.cend(), dateAccepted);
+}
+
 QVariant controlValue(const Field& field)
 {
     const QString text = controlText(field.control);
     switch (field.kind) {
     case Field::Kind::Text: return text;
+    case Field::Kind::DateText: return platform::dateBoxText(text);
     case Field::Kind::DayNumber: {
         const auto date = platform::parseDate(text);
         return date ? QVariant(double(platform::dayNumber(*date))) : QVariant();
@@ -64,6 +80,7 @@ void setControlValue(const Field& field, const QVariant& value)
     const bool null = !value.isValid() || value.isNull();
     switch (field.kind) {
     case Field::Kind::Text:
+    case Field::Kind::DateText:
     case Field::Kind::Whole:
         setControlText(field.control, null ? QString()
                                            : value.typeId() == QMetaType::Double ? platform::numberText(value.toDouble())

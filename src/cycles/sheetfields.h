@@ -16,6 +16,7 @@ namespace sheet {
 struct Field {
     enum class Kind {
         Text,      // text as typed or chosen
+        DateText,  // a date box stored as typed, the empty text when it holds only blanks
         DayNumber, // a date box stored as a day number, Null when the box holds no date
         Check,     // check box state, 0 or 1
         Whole,     // a whole number typed in a box
@@ -30,6 +31,10 @@ QList<Field> fields(const Ui::Form5& ui);
 
 using platform::controlText;
 using platform::setControlText;
+
+// The cycle windows' rule for their date boxes: each holds a date or nothing (blanks only count as nothing).
+bool dateAccepted(const Field& field);
+bool datesAccepted(const QList<Field>& fields);
 
 // The value to store for a field, and a stored value (Null included) shown in its control.
 QVariant controlValue(const Field& field);

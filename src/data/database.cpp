@@ -7,6 +7,8 @@
 #include "data/statement.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QFileInfo>
 #include <QDir>
 #include <algorithm>
@@ -17,8 +19,6 @@
 namespace data {
 
 namespace {
-
-const char* const kTables[] = {"CIVILITES", "FICHE", "EXAMENS", "GROSSESSE", "OPTIONS"};
 
 int g_lockWait = 10000;
 
@@ -61,6 +61,7 @@ private:
 } // namespace
 
 void setLockWait(int milliseconds) { g_lockWait = milliseconds; }
+int lockWait() { return g_lockWait; }
 
 DbError Database::engineError(int rc, const QString& sql) const
 {
@@ -144,16 +145,12 @@ void Database::connect()
     // (WAL needs shared memory, which network shares do not give).
     sqlite3_busy_timeout(m_db, g_lockWait);
     try {
-        QStringList tables, indexes;
-        readSchema(tables, indexes);
+        const QStringList indexes = firstIndexNames();
         if (!m_readOnly)
             exec(QStringLiteral("PRAGMA journal_mode=DELETE"));
         // 4 MB a connection: each window keeps its own, and the system's file cache holds the rest of the file.
         exec(QStringLiteral("PRAGMA cache_size=-4096"));
-        for (const char* t : kTables)
-            if (!tables.contains(QLatin1String(t)))
-                throw DbError(DbError::NotADatabase, QStringLiteral("La table %1 manque dans %2")
-                                                         .arg(QLatin1String(t), QDir::toNativeSeparators(m_path)));
+        checkTables();
         prepareIndexes(value(QStringLiteral("PRAGMA user_version")).toInt(), indexes);
     } catch (const DbError&) {
         Close();
@@ -174,24 +171,16 @@ void Database::reconnect()
     connect();
 }
 
-void Database::readSchema(QStringList& tables, QStringList& indexes)
+QStringList Database::firstIndexNames()
 {
-    const auto read = [&] {
-        tables.clear();
-        indexes.clear();
-        Stmt st(*this, QStringLiteral("SELECT type, name FROM sqlite_master"));
-        while (st.step())
-            (st.column(0).toString() == QLatin1String("table") ? tables : indexes) << st.column(1).toString().toUpper();
-    };
-    if (m_epoch > 0) {
-        read(); // a file put in place while in use: a lock held past the wait is said, and tried again later
-        return;
-    }
+    if (m_epoch > 0)
+        return indexNames(); // a file put in place while in use: a lock held past the wait is said, tried later
     // At the opening the file is held as long as another workstation's own opening builds its indexes (half a
     // minute on a large file): told at once rather than after the whole wait for a lock.
     sqlite3_busy_timeout(m_db, std::min(g_lockWait, 250));
+    QStringList names;
     try {
-        read();
+        names = indexNames();
     } catch (const DbError& e) {
         if (e.code() != DbError::Locked)
             throw;
@@ -204,9 +193,10 @@ void Database::readSchema(QStringList& tables, QStringList& indexes)
         if (failure)
             std::rethrow_exception(failure);
         sqlite3_busy_timeout(m_db, g_lockWait);
-        read();
+        names = indexNames();
     }
     sqlite3_busy_timeout(m_db, g_lockWait);
+    return names;
 }
 
 namespace {
@@ -256,6 +246,26 @@ std::exception_ptr Database::waitForOthers(const QString& path, Progress& progre
         return std::current_exception();
     }
     return nullptr;
+}
+
+void Database::checkTables()
+{
+    // Every column of every table in one statement, whatever the file holds.
+    QHash<QString, QSet<QString>> present;
+    Stmt st(*this, QStringLiteral("SELECT m.name, c.name FROM sqlite_master AS m, pragma_table_info(m.name) AS c "
+                                  "WHERE m.type = 'table'"));
+    while (st.step())
+        present[st.column(0).toString().toUpper()].insert(st.column(1).toString().toUpper());
+    const QString file = QDir::toNativeSeparators(m_path);
+    for (const Table& t : tables()) {
+        const auto columns = present.constFind(t.name.toUpper());
+        if (columns == present.cend())
+            throw DbError(DbError::NotADatabase, QStringLiteral("La table %1 manque dans %2").arg(t.name, file));
+        for (const Column& c : t.columns)
+            if (!columns->contains(c.name.toUpper()))
+                throw DbError(DbError::NotADatabase, QStringLiteral("La colonne %1 manque dans la table %2 de %3")
+                                                         .arg(c.name, t.name, file));
+    }
 }
 
 void Database::watchFile()

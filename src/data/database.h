@@ -20,6 +20,7 @@ class Recordset;
 
 // How long a statement waits for another workstation's lock before it fails with DbError::Locked.
 void setLockWait(int milliseconds);
+int lockWait();
 
 // A database file in use. Before each statement outside a transaction it looks at the file in place, so that no
 // page the engine kept of an earlier file is read or written again: another file renamed into place is opened
@@ -97,14 +98,16 @@ private:
     // Opens the connection on the path as it is now and prepares it (tables, collation, indexes).
     void connect();
     void reconnect();
-    // The names of the tables and of the indexes; at the opening, waits as long as another workstation holds
-    // the file (the indexes built at its own opening), showing it.
-    void readSchema(QStringList& tables, QStringList& indexes);
+    // The indexes' names, read first; at the opening, waits as long as another workstation holds the file (the
+    // indexes built at its own opening), showing it.
+    QStringList firstIndexNames();
     static std::exception_ptr waitForOthers(const QString& path, Progress& progress) noexcept;
     // A connection of its own, for work on another thread: the file is not watched, only that thread uses it.
     void openAside(const QString& path, int flags);
     // Runs sql once it gets its lock, however long another workstation holds the file, telling the wait.
     void runWaiting(const char* sql, Progress& progress);
+    // Throws when the file lacks a table or a column of data::tables(), naming it.
+    void checkTables();
     void watchFile();
     // After the file was rewritten under the connection: the engine's pages and schema are read again, and a
     // file whose indexes do not suit is opened anew.

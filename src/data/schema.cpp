@@ -18,18 +18,9 @@ bool coupleExists(Database& db, qint64 numero)
 
 QStringList rowKeyColumns(const QString& table)
 {
-    // A couple by its number and names, a sheet by its couple and number, a couple's exams, a sheet's follow-up,
-    // a list's item by its text.
-    static const std::pair<const char*, QStringList> keys[] = {
-        {"CIVILITES", {"Nom", "Prenom", "NOMPART", "PRENOMPART"}},
-        {"FICHE", {"NUMERO", "NUMFICH"}},
-        {"EXAMENS", {"NUMERO"}},
-        {"GROSSESSE", {"NUMFICH"}},
-        {"OPTIONS", {"NUMEROS", "TEXTE"}},
-    };
-    for (const auto& [name, columns] : keys)
-        if (table.compare(QLatin1String(name), Qt::CaseInsensitive) == 0)
-            return columns;
+    for (const Table& t : tables())
+        if (t.name.compare(table, Qt::CaseInsensitive) == 0)
+            return t.key;
     return {};
 }
 
@@ -50,6 +41,62 @@ const QStringList& examColumns()
         QStringLiteral("DTSPERMO"), QStringLiteral("DTGENM"), QStringLiteral("PRUT"), QStringLiteral("Test"),
         QStringLiteral("Diag"), QStringLiteral("DIVERS")};
     return cols;
+}
+
+namespace {
+
+// Text columns compare as Jet does (case and accents ignored) through the JET collation.
+const QString kText = QStringLiteral("TEXT COLLATE JET");
+
+QList<Column> texts(const QStringList& names)
+{
+    QList<Column> out;
+    for (const QString& n : names)
+        out.append({n, kText});
+    return out;
+}
+
+} // namespace
+
+const QList<Table>& tables()
+{
+    // Counters never give a number twice (AUTOINCREMENT): follow-up rows may still name a deleted sheet. The
+    // records: a couple by its number and names, a sheet by its couple and number, a couple's exams, a sheet's
+    // follow-up, a list's item by its text.
+    static const QList<Table> all = {
+        {QStringLiteral("CIVILITES"),
+         QList<Column>{{QStringLiteral("numero"), QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")}}
+             + texts({"Nom", "Prenom", "SECU", "ADRESSE1", "ADRESSE2", "Ville", "CODEPOST", "TEL1", "TEL2", "Fax",
+                      "EMAIL", "TRAITANT1", "TRAITANT2", "PROFESSION", "NOMPART", "PRENOMPART", "NEE"}),
+         {"Nom", "Prenom", "NOMPART", "PRENOMPART"}},
+        {QStringLiteral("FICHE"),
+         QList<Column>{{QStringLiteral("NUMERO"), QStringLiteral("INTEGER")},
+                       {QStringLiteral("NUMINTFICH"), QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")},
+                       {QStringLiteral("NUMFICH"), QStringLiteral("INTEGER")},
+                       {QStringLiteral("JCYCLE"), QStringLiteral("REAL")},
+                       {QStringLiteral("JSTIM"), kText},
+                       {QStringLiteral("OPTIONBLOC"), QStringLiteral("INTEGER")},
+                       {QStringLiteral("OPTIONSTIM"), QStringLiteral("INTEGER")}}
+             + texts({"ANA", "DATANA", "ANTAGO", "STIMULINE", "DECLENCHO", "TYPE", "DATEPONC", "MODPONCTION", "NBRO",
+                      "NBRE", "NBREC", "GYNECOP", "ANESTHESI", "COMMENT", "DATETRANS", "MODAL", "NBRET", "TRAITEMENT",
+                      "GYNECOT", "GROSSESSE", "MULTIPLE"})
+             + QList<Column>{{QStringLiteral("REDUC"), QStringLiteral("INTEGER")},
+                             {QStringLiteral("ABANDON"), QStringLiteral("INTEGER DEFAULT 0")},
+                             {QStringLiteral("NomFichier"), kText}},
+         {"NUMERO", "NUMFICH"}},
+        {QStringLiteral("EXAMENS"),
+         QList<Column>{{QStringLiteral("NUMERO"), QStringLiteral("NUMERIC")}} + texts(examColumns()),
+         {"NUMERO"}},
+        {QStringLiteral("GROSSESSE"),
+         QList<Column>{{QStringLiteral("NUMFICH"), QStringLiteral("NUMERIC")}}
+             + texts({"Nom", "Prenom", "identite", "DIAGGROSS", "TERG1", "TERG2M", "TERG2F", "TERG2P", "HOSPIT",
+                      "ACCOUCHE", "COMMENT"}),
+         {"NUMFICH"}},
+        {QStringLiteral("OPTIONS"),
+         {{QStringLiteral("NUMEROS"), QStringLiteral("INTEGER")}, {QStringLiteral("TEXTE"), kText}},
+         {"NUMEROS", "TEXTE"}},
+    };
+    return all;
 }
 
 const QStringList& indexStatements()
@@ -76,36 +123,16 @@ const QStringList& indexStatements()
 
 namespace {
 
-QString textColumns(const QStringList& names)
-{
-    QStringList out;
-    for (const QString& n : names)
-        out << n + QStringLiteral(" TEXT COLLATE JET");
-    return out.join(QStringLiteral(", "));
-}
-
 QStringList schemaStatements()
 {
-    // Text columns compare as Jet does (case and accents ignored) through the JET collation. Counters never
-    // give a number twice (AUTOINCREMENT): follow-up rows may still name a deleted sheet.
-    return QStringList{
-        QStringLiteral("CREATE TABLE CIVILITES (numero INTEGER PRIMARY KEY AUTOINCREMENT, %1)")
-            .arg(textColumns({"Nom", "Prenom", "SECU", "ADRESSE1", "ADRESSE2", "Ville", "CODEPOST", "TEL1", "TEL2",
-                              "Fax", "EMAIL", "TRAITANT1", "TRAITANT2", "PROFESSION", "NOMPART", "PRENOMPART",
-                              "NEE"})),
-        QStringLiteral("CREATE TABLE FICHE (NUMERO INTEGER, NUMINTFICH INTEGER PRIMARY KEY AUTOINCREMENT, "
-                       "NUMFICH INTEGER, JCYCLE REAL, JSTIM TEXT COLLATE JET, OPTIONBLOC INTEGER, "
-                       "OPTIONSTIM INTEGER, %1, REDUC INTEGER, ABANDON INTEGER DEFAULT 0, %2)")
-            .arg(textColumns({"ANA", "DATANA", "ANTAGO", "STIMULINE", "DECLENCHO", "TYPE", "DATEPONC", "MODPONCTION",
-                              "NBRO", "NBRE", "NBREC", "GYNECOP", "ANESTHESI", "COMMENT", "DATETRANS", "MODAL",
-                              "NBRET", "TRAITEMENT", "GYNECOT", "GROSSESSE", "MULTIPLE"}),
-                 textColumns({"NomFichier"})),
-        QStringLiteral("CREATE TABLE EXAMENS (NUMERO NUMERIC, %1)").arg(textColumns(examColumns())),
-        QStringLiteral("CREATE TABLE GROSSESSE (NUMFICH NUMERIC, %1)")
-            .arg(textColumns({"Nom", "Prenom", "identite", "DIAGGROSS", "TERG1", "TERG2M", "TERG2F", "TERG2P",
-                              "HOSPIT", "ACCOUCHE", "COMMENT"})),
-        QStringLiteral("CREATE TABLE OPTIONS (NUMEROS INTEGER, TEXTE TEXT COLLATE JET)"),
-    } + indexStatements();
+    QStringList statements;
+    for (const Table& t : tables()) {
+        QStringList columns;
+        for (const Column& c : t.columns)
+            columns << c.name + QLatin1Char(' ') + c.type;
+        statements << QStringLiteral("CREATE TABLE %1 (%2)").arg(t.name, columns.join(QStringLiteral(", ")));
+    }
+    return statements + indexStatements();
 }
 
 struct StarterList {

@@ -1,7 +1,12 @@
 #include "office/fakespreadsheet.h"
 
+#include "platform/filewrite.h"
+
 #include <QFile>
 #include <QFileInfo>
+#include <QThread>
+
+#include <cerrno>
 
 #include <algorithm>
 
@@ -72,13 +77,25 @@ bool FakeSpreadsheet::writeCell(int document, const QString& address, const Cell
     return m_open.contains(document);
 }
 
-bool FakeSpreadsheet::save(int document, const QString& path)
+bool FakeSpreadsheet::save(int document, const QString& path, bool replace, platform::FileFailure* failure)
 {
     m_calls.append({Call::Op::Save, document, path, {}, {}});
-    if (m_refuseSave || !m_open.contains(document))
+    if (m_refuseSave || !m_open.contains(document) || (!replace && QFileInfo::exists(path))) {
+        if (failure)
+            *failure = platform::FileFailure{path, m_refuseSave || !m_open.contains(document) ? EIO : EEXIST};
         return false;
-    QFile::remove(path);
-    return QFile::copy(m_open.value(document), path);
+    }
+    QThread::msleep(m_saveDelay);
+    QFile opened(m_open.value(document));
+    if (!opened.open(QIODevice::ReadOnly)) {
+        if (failure)
+            *failure = platform::FileFailure{path, ENOENT};
+        return false;
+    }
+    QByteArray content = opened.readAll();
+    for (const QString& cell : writes(document))
+        content += '\n' + cell.toUtf8();
+    return platform::writeFile(path, content, failure);
 }
 
 void FakeSpreadsheet::close(int document)
@@ -93,10 +110,10 @@ void FakeSpreadsheet::closeAll()
     m_open.clear();
 }
 
-void FakeSpreadsheet::quit()
+void FakeSpreadsheet::quit(const QList<int>& keep)
 {
     m_calls.append({Call::Op::Quit, 0, {}, {}, {}});
-    m_open.clear();
+    m_open.removeIf([&](const auto& open) { return !keep.contains(open.key()); });
 }
 
 } // namespace office

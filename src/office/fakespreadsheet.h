@@ -1,7 +1,9 @@
 #pragma once
 // A recording engine for window tests: every call is kept in order, and failures can be scripted.
 // Opening checks that the file exists on disk, so a working copy or workbook the window did not make is
-// "not found" as it would be for real; saving writes a copy of the opened file at the target path.
+// "not found" as it would be for real; saving writes a copy of the opened file at the target path, followed by
+// the cells written into the document, a line each ("N8=typed \"3\""). Quitting closes every document but those
+// kept.
 #include "office/spreadsheet.h"
 
 #include <QHash>
@@ -30,6 +32,8 @@ public:
     void setAvailable(bool available) { m_available = available; } // false: every open gives NoApplication
     void failOpen(OpenStatus status) { m_openFailure = status; }    // every later open fails so
     void refuseSave(bool refuse = true) { m_refuseSave = refuse; }
+    // A save takes this long, as a real one does, so that two workstations' saves can overlap.
+    void delaySaves(int milliseconds) { m_saveDelay = milliseconds; }
     // The user closes the document in the office window.
     void userCloses(int document) { m_open.remove(document); }
 
@@ -44,11 +48,11 @@ public:
     Opened open(const QString& path) override;
     bool isOpen(int document) override { return m_open.contains(document); }
     bool writeCell(int document, const QString& address, const CellValue& value) override;
-    bool save(int document, const QString& path) override;
+    bool save(int document, const QString& path, bool replace, platform::FileFailure* failure) override;
     void bringToFront(int document) override { m_calls.append({Call::Op::Front, document, {}, {}, {}}); }
     void close(int document) override;
     void closeAll() override;
-    void quit() override;
+    void quit(const QList<int>& keep) override;
 
 private:
     QList<Call> m_calls;
@@ -57,6 +61,7 @@ private:
     bool m_available = true;
     OpenStatus m_openFailure = OpenStatus::Opened;
     bool m_refuseSave = false;
+    int m_saveDelay = 0;
 };
 
 } // namespace office

@@ -22,6 +22,10 @@ struct LibreOfficeOptions {
     enum class Display { Auto, Visible, Headless } display = Display::Auto;
     // The program's office binary.
     QString soffice = QStringLiteral("/usr/lib/libreoffice/program/soffice");
+    // How long a call waits for the office before the user is asked whether to wait longer or end it; its start
+    // (a cold start on a busy workstation) gets longer.
+    int callLimitMs = 30000;
+    int startLimitMs = 120000;
 };
 
 // A cell as read back from a stored workbook.
@@ -35,6 +39,10 @@ struct CellContent {
     int height = 0;  // of the cell's row, in hundredths of a millimetre
 };
 
+// Every call into the office runs on a thread of the engine's own while the caller waits within a time limit
+// (platform::waitFor): an office that stops answering never freezes the program. Past the limit the user chooses
+// to wait longer or to end it (its own processes only); an ended office makes the call throw NoAnswer, and the
+// next call starts a new one.
 class LibreOfficeSpreadsheet : public Spreadsheet {
 public:
     explicit LibreOfficeSpreadsheet(LibreOfficeOptions options = {});
@@ -43,11 +51,11 @@ public:
     Opened open(const QString& path) override;
     bool isOpen(int document) override;
     bool writeCell(int document, const QString& address, const CellValue& value) override;
-    bool save(int document, const QString& path) override;
+    bool save(int document, const QString& path, bool replace, platform::FileFailure* failure) override;
     void bringToFront(int document) override;
     void close(int document) override;
     void closeAll() override;
-    void quit() override;
+    void quit(const QList<int>& keep) override;
 
     // Starts (or reaches) the instance without opening anything. False when no office could be started.
     bool start();

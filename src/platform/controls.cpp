@@ -1,5 +1,6 @@
 #include "platform/controls.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QVariant>
 #include <algorithm>
@@ -20,6 +21,13 @@ QString controlText(const QWidget* control)
     if (auto* label = qobject_cast<const QLabel*>(control))
         return label->text();
     return {};
+}
+
+QString controlState(const QWidget* control)
+{
+    if (auto* button = qobject_cast<const QAbstractButton*>(control); button && button->isCheckable())
+        return QString::number(button->isChecked());
+    return controlText(control);
 }
 
 void setControlText(QWidget* control, const QString& text)

@@ -28,6 +28,10 @@ std::optional<QDate> parseDate(const QString& text)
 
 bool isDate(const QString& text) { return parseDate(text).has_value(); }
 
+bool isBlank(const QString& text) { return text.trimmed().isEmpty(); }
+
+QString dateBoxText(const QString& text) { return isBlank(text) ? QString() : text; }
+
 QString shortDate(const QDate& date) { return date.toString(QStringLiteral("dd/MM/yyyy")); }
 
 qint64 dayNumber(const QDate& date) { return kEpoch.daysTo(date); }

@@ -12,6 +12,11 @@ namespace platform {
 std::optional<QDate> parseDate(const QString& text);
 bool isDate(const QString& text);
 
+// A date box that holds nothing but blanks is empty: isBlank tells it, dateBoxText gives what the box stores (its
+// text as typed, or the empty text).
+bool isBlank(const QString& text);
+QString dateBoxText(const QString& text);
+
 // The short date format: 05/03/2005.
 QString shortDate(const QDate& date);
 

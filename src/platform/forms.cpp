@@ -49,6 +49,11 @@ bool Form::event(QEvent* event)
     const bool done = QWidget::event(event);
     switch (event->type()) {
     case QEvent::Show:
+        // Shown again after it was hidden (by another window's command), it stays where the desktop or the user put
+        // it: the desktop would otherwise place it anew, as a window that never had a place.
+        if (m_shown && !testAttribute(Qt::WA_Moved) && windowHandle())
+            windowHandle()->setPosition(windowHandle()->position());
+        m_shown = true;
         m_fitted = growToContent(this);
         m_settled = false;
         if (windowHandle() && windowHandle() != m_watched) {

@@ -3,6 +3,7 @@
 // shown, hidden, and unloaded (its Form_Unload may cancel; otherwise it is destroyed and the next touch
 // loads it anew). Windows reach one another only through this registry.
 #include "platform/inputboxes.h"
+#include "platform/menukeys.h"
 
 #include <QMargins>
 #include <QPointer>
@@ -56,6 +57,7 @@ private:
     bool m_unloading = false;
     bool m_marked = false;
     QStringList m_saved;
+    bool m_shown = false;
     QSize m_fitted; // the content size the window was last grown to
     bool m_settled = false; // placed whole since it was last shown
     QMargins m_settledFrame; // the frame counted then
@@ -70,6 +72,7 @@ public:
             return f;
         auto* f = new T();
         setUpInputBoxes(f);
+        setUpMenuKeys(f);
         m_forms[std::type_index(typeid(T))] = f;
         f->Form_Load();
         // The load may have unloaded the window again: the object stays valid until the event loop runs,

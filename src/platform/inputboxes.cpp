@@ -3,19 +3,26 @@
 #include "platform/keyfilter.h"
 
 #include <QAbstractSpinBox>
+#include <QApplication>
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QFocusEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QScrollBar>
 #include <QTextEdit>
 #include <QValidator>
 #include <QWidget>
 
 #include <algorithm>
+#include <limits>
 
 namespace platform {
 
 namespace {
+
+constexpr int kDefaultMaxLength = 32767;
 
 bool isBreak(QChar c) { return c == u'\r' || c == u'\n'; }
 
@@ -44,6 +51,63 @@ protected:
             if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason)
                 if (QLineEdit* edit = static_cast<QComboBox*>(watched)->lineEdit())
                     edit->setCursorPosition(0);
+        }
+        return false;
+    }
+};
+
+// A control whose value the wheel changes: a combo's item, a spin box's number, a calendar's month, a slider.
+bool wheelChangesValue(const QWidget* w)
+{
+    return qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QCalendarWidget*>(w) ||
+           (qobject_cast<const QAbstractSlider*>(w) && !qobject_cast<const QScrollBar*>(w));
+}
+
+// The control of w's window whose value a wheel over w would change (w itself or the control w is part of).
+QWidget* valueControlAt(QWidget* w)
+{
+    for (; w; w = w->parentWidget()) {
+        if (wheelChangesValue(w))
+            return w;
+        if (w->isWindow())
+            break;
+    }
+    return nullptr;
+}
+
+// The wheel never gives the focus.
+void dropWheelFocus(QWidget* w)
+{
+    constexpr int wheelOnly = Qt::WheelFocus & ~Qt::StrongFocus;
+    if (w->focusPolicy() & wheelOnly)
+        w->setFocusPolicy(Qt::FocusPolicy(w->focusPolicy() & ~wheelOnly));
+}
+
+// The wheel changes a control's value only while the control has the focus, so that no value changes without the
+// user choosing it; otherwise it goes on to what lies under the pointer, so a window whose fields scroll still
+// scrolls.
+// One filter on the application rather than one on each control: controls made after a window was set up (a
+// combo's line edit made anew, a dialog's combo) are covered too, and no control's own wheel handler runs first.
+class WheelOnlyWithFocus final : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (!watched->isWidgetType())
+            return false;
+        auto* w = static_cast<QWidget*>(watched);
+        if (event->type() == QEvent::Polish) {
+            dropWheelFocus(w);
+        } else if (event->type() == QEvent::Wheel) {
+            const QWidget* control = valueControlAt(w);
+            const QWidget* focus = QApplication::focusWidget();
+            if (control && !(focus && (focus == control || control->isAncestorOf(focus)))) {
+                event->ignore(); // handed on to the widgets under the control
+                return true;
+            }
         }
         return false;
     }
@@ -96,12 +160,27 @@ QString oneLine(const QString& text, int* pos)
 
 void setUpInputBoxes(QWidget* window)
 {
+    static QPointer<WheelOnlyWithFocus> wheelFilter;
+    if (!wheelFilter) {
+        wheelFilter = new WheelOnlyWithFocus(QCoreApplication::instance());
+        QCoreApplication::instance()->installEventFilter(wheelFilter);
+    }
+    // Those polished before the filter came.
+    dropWheelFocus(window);
+    for (QWidget* w : window->findChildren<QWidget*>())
+        dropWheelFocus(w);
     for (QComboBox* combo : window->findChildren<QComboBox*>())
         if (combo->isEditable())
             setUpCombo(combo);
     for (QLineEdit* edit : window->findChildren<QLineEdit*>()) {
         // A spin box's own box (the calendar's year) keeps its validator.
-        if (edit->validator() || qobject_cast<QAbstractSpinBox*>(edit->parentWidget()))
+        if (qobject_cast<QAbstractSpinBox*>(edit->parentWidget()))
+            continue;
+        // A text as long as the file holds, rather than the 32 767 characters a box takes by default: a text cut
+        // on showing would be stored cut.
+        if (edit->maxLength() == kDefaultMaxLength)
+            edit->setMaxLength(std::numeric_limits<int>::max());
+        if (edit->validator())
             continue;
         edit->setValidator(new OneLineValidator(edit));
         dropUnusedAltKeys(edit);

@@ -1,12 +1,29 @@
 #include "platform/messages.h"
 
+#include "platform/windowframe.h"
+
 #include <QApplication>
+#include <QFontDatabase>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPushButton>
 
 namespace platform {
 
 namespace {
+
+// The desktop draws the box's title in its title bar, beside the window's icon and up to three buttons, each about
+// as wide as the bar is high: a box of a few words is made wide enough for them all, so that its title is never cut.
+void makeRoomForTitle(QMessageBox& box)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
+    font.setBold(true);
+    const QMargins frame = frameMargins(&box);
+    const int framed = QFontMetrics(font).horizontalAdvance(box.windowTitle()) + 5 * frame.top();
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(framed - frame.left() - frame.right(), 0, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+}
 
 class QtMessageService final : public MessageService {
 public:
@@ -36,6 +53,7 @@ public:
             b->setText(QStringLiteral("Non"));
         if (auto* b = box.button(QMessageBox::Cancel))
             b->setText(QStringLiteral("Annuler"));
+        makeRoomForTitle(box);
         switch (box.exec()) {
         case QMessageBox::Yes: return MsgResult::Yes;
         case QMessageBox::No: return MsgResult::No;

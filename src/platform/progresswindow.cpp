@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QProgressBar>
@@ -40,7 +41,7 @@ ProgressWindow::ProgressWindow(const QString& what)
 void ProgressWindow::tell(const QString& step, double done)
 {
     m_step->setText(step);
-    // Unknown: the bar runs to and fro.
+    // How far not known: a moving bar, until it is known again.
     m_bar->setRange(0, done < 0 ? 0 : 1000);
     m_bar->setValue(done < 0 ? 0 : int(done * 1000));
 }
@@ -73,6 +74,49 @@ private:
     double m_done = 0;
 };
 
+// What the user does before the window shows is dropped, as the window drops it once shown: nothing waits to
+// run once the work has ended (a click would land on whatever stands there by then).
+class DropInput final : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (!event->spontaneous())
+            return false;
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::ContextMenu:
+        case QEvent::Close: // a window's close box
+            event->ignore();
+            return true;
+        default:
+            return false;
+        }
+    }
+};
+
+// Shows the window, its size fixed, in the middle of the screen the user works on.
+void showCentred(ProgressWindow& window)
+{
+    window.adjustSize();
+    window.setFixedSize(window.size());
+    if (const QScreen* screen = QApplication::activeWindow() ? QApplication::activeWindow()->screen()
+                                                             : QGuiApplication::primaryScreen())
+        window.move(screen->availableGeometry().center() - window.rect().center());
+    window.show();
+}
+
 } // namespace
 
 void ProgressWindowWork::run(const QString& what, const std::function<void(data::Progress&)>& work)
@@ -96,23 +140,68 @@ void ProgressWindowWork::run(const QString& what, const std::function<void(data:
             ended = true;
             QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
         });
-        // Quick work shows nothing. Meanwhile the program's windows paint, and what the user types waits.
+        // Quick work shows nothing. Meanwhile the program's windows paint, and what the user does is dropped.
         if (m_showAfter > 0) {
+            DropInput dropInput;
+            qApp->installEventFilter(&dropInput);
             QTimer::singleShot(m_showAfter, &loop, &QEventLoop::quit);
-            loop.exec(QEventLoop::ExcludeUserInputEvents);
+            loop.exec();
+            qApp->removeEventFilter(&dropInput);
         }
         if (!ended) {
             progress.tell(window);
-            window.adjustSize();
-            window.setFixedSize(window.size());
-            if (const QScreen* screen = QApplication::activeWindow() ? QApplication::activeWindow()->screen()
-                                                                     : QGuiApplication::primaryScreen())
-                window.move(screen->availableGeometry().center() - window.rect().center());
-            window.show();
+            showCentred(window);
             refresh.start();
             loop.exec();
             window.hide();
         }
+    }
+    QApplication::restoreOverrideCursor();
+}
+
+void waitFor(const QString& what, const std::function<bool()>& done, int limitMs,
+             const std::function<void(qint64)>& overdue, int showAfterMs)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) || QThread::currentThread() != qApp->thread()) {
+        while (!done())
+            QThread::msleep(10);
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    qint64 limit = limitMs;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    QEventLoop loop;
+    QTimer tick;
+    tick.setInterval(20);
+    bool shown = false;
+    QObject::connect(&tick, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        } else if (shown && clock.elapsed() >= limit) {
+            tick.stop();
+            overdue(clock.elapsed());
+            limit = clock.elapsed() + limitMs;
+            tick.start();
+        }
+    });
+    tick.start();
+    {
+        // Quick work shows nothing; meanwhile the windows paint and what the user does is dropped. The window
+        // shows at the latest when the limit is reached, so that the question is asked with input let through.
+        DropInput dropInput;
+        qApp->installEventFilter(&dropInput);
+        QTimer::singleShot(qMin(showAfterMs, limitMs), &loop, &QEventLoop::quit);
+        loop.exec();
+        qApp->removeEventFilter(&dropInput);
+    }
+    if (!done()) {
+        ProgressWindow window(what);
+        window.tell(QString(), -1);
+        showCentred(window);
+        shown = true;
+        loop.exec();
+        window.hide();
     }
     QApplication::restoreOverrideCursor();
 }

@@ -1,6 +1,7 @@
 #include "platform/rowwrite.h"
 
 #include "data/database.h"
+#include "platform/controls.h"
 #include "platform/messages.h"
 
 using data::DbError;
@@ -80,6 +81,17 @@ bool storeEdit(Recordset& rs, const QString& changedQuestion, const QString& gon
 bool deleteRow(Recordset& rs, const QString& changedQuestion, const QString& goneNotice)
 {
     return checkedWrite(rs, [&rs](Recordset::WriteCheck check) { rs.Delete(check); }, changedQuestion, goneNotice);
+}
+
+void ShownRow::shown(const QString& key, const QVariant& read, const QWidget* control)
+{
+    m_shown.insert(key, {read, control, control ? controlState(control) : QString()});
+}
+
+bool ShownRow::unchanged(const QString& key) const
+{
+    const auto it = m_shown.constFind(key);
+    return it != m_shown.cend() && (!it->control || controlState(it->control) == it->state);
 }
 
 } // namespace platform

@@ -161,6 +161,8 @@ void makeScrollable(QWidget* window)
     area->setObjectName(QStringLiteral("scrollArea"));
     area->setFrameShape(QFrame::NoFrame);
     area->setWidgetResizable(true);
+    // The window opens with the focus in its first field, not on the area around them, where typing goes nowhere.
+    area->setFocusPolicy(Qt::NoFocus);
     area->setWidget(content);
     content->installEventFilter(new ContentWatcher(content, window));
 

@@ -1,9 +1,14 @@
 #include "platform/settings.h"
 
+#include "platform/filewrite.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cerrno>
 #include <optional>
 
 namespace platform {
@@ -77,12 +82,33 @@ QString getSetting(const QString& app, const QString& section, const QString& ke
     return v.toString();
 }
 
-void saveSetting(const QString& app, const QString& section, const QString& key, const QString& value)
+// QSettings lays the file out, in a private copy; the file itself is then written by the program's one way, since
+// QSettings' own save takes its flush's word for it.
+bool saveSetting(const QString& app, const QString& section, const QString& key, const QString& value,
+                 FileFailure* failure)
 {
-    QDir().mkpath(QFileInfo(settingsFile()).absolutePath());
-    QSettings s(settingsFile(), QSettings::IniFormat);
-    s.setValue(storedKey(s, groupKey(app, section, key)), value);
-    s.sync();
+    const QString file = settingsFile();
+    const auto failed = [&](int error) {
+        if (failure)
+            *failure = FileFailure{file, error};
+        return false;
+    };
+    const QTemporaryDir work;
+    const QString copy = work.filePath(QStringLiteral("settings.ini"));
+    if (!work.isValid() || (QFileInfo::exists(file) && !QFile::copy(file, copy)))
+        return failed(EIO);
+    {
+        QSettings s(copy, QSettings::IniFormat);
+        s.setValue(storedKey(s, groupKey(app, section, key)), value);
+        s.sync();
+        if (s.status() != QSettings::NoError)
+            return failed(EIO);
+    }
+    QFile laidOut(copy);
+    if (!laidOut.open(QIODevice::ReadOnly))
+        return failed(EIO);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    return writeFile(file, laidOut.readAll(), failure);
 }
 
 } // namespace platform

@@ -6,9 +6,14 @@
 
 namespace platform {
 
+struct FileFailure;
+
 QString getSetting(const QString& app, const QString& section, const QString& key,
                    const QString& defaultValue = QString());
-void saveSetting(const QString& app, const QString& section, const QString& key, const QString& value);
+// Writes the value into the settings file, whole or not at all: on failure the file keeps its earlier settings,
+// false is returned and *failure (when given) says why.
+bool saveSetting(const QString& app, const QString& section, const QString& key, const QString& value,
+                 FileFailure* failure = nullptr);
 
 QString settingsFile();
 void setSettingsFile(const QString& path);

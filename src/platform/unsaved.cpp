@@ -1,5 +1,6 @@
 // Whether a window holds work the user has not stored: the values of its editable controls compared with those
 // it had when it was filled.
+#include "platform/controls.h"
 #include "platform/forms.h"
 #include "platform/messages.h"
 
@@ -14,19 +15,14 @@ QStringList Form::editedValues() const
 {
     QStringList values;
     for (const QWidget* w : findChildren<QWidget*>()) {
-        if (const auto* combo = qobject_cast<const QComboBox*>(w)) {
-            values << combo->currentText();
-        } else if (const auto* edit = qobject_cast<const QLineEdit*>(w)) {
-            // A combo's own edit box is its text, taken above; a read-only box is not the user's.
-            if (!edit->isReadOnly() && !qobject_cast<const QComboBox*>(edit->parentWidget()))
-                values << edit->text();
-        } else if (const auto* text = qobject_cast<const QPlainTextEdit*>(w)) {
-            if (!text->isReadOnly())
-                values << text->toPlainText();
-        } else if (const auto* button = qobject_cast<const QAbstractButton*>(w)) {
-            if (button->isCheckable())
-                values << QString::number(button->isChecked());
-        }
+        const auto* edit = qobject_cast<const QLineEdit*>(w);
+        const auto* text = qobject_cast<const QPlainTextEdit*>(w);
+        const auto* button = qobject_cast<const QAbstractButton*>(w);
+        // A combo's own edit box is its text, taken with the combo; a read-only box is not the user's.
+        if (qobject_cast<const QComboBox*>(w) ||
+            (edit && !edit->isReadOnly() && !qobject_cast<const QComboBox*>(edit->parentWidget())) ||
+            (text && !text->isReadOnly()) || (button && button->isCheckable()))
+            values << controlState(w);
     }
     return values;
 }

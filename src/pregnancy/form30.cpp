@@ -148,6 +148,7 @@ bool Form30::fill()
         m_couple = pregnancy::sheetNumber(form5Item("TxtNumPat")).value_or(0);
         m_row.reset();
         m_rowDb.reset();
+        m_shown.clear();
         if (data::GROSS_EXISTE) {
             AFFICHE_GROSS();
             // Kept for the save, which then notices another workstation's change since this read.
@@ -167,7 +168,7 @@ bool Form30::fill()
 void Form30::AFFICHE_GROSS()
 {
     ui->TxtNumFich->setText(QString::number(m_sheet));
-    pregnancy::readRecord(this, *data::RS_GROSS);
+    pregnancy::readRecord(this, *data::RS_GROSS, m_shown);
 }
 
 void Form30::AFFICHE_GROSS_CREE()
@@ -184,7 +185,7 @@ void Form30::AFFICHE_GROSS_CREE()
     ui->LblNomPren->setText(ui->TxtNom->text() + QLatin1Char(' ') + ui->TxtPrenom->text());
 }
 
-void Form30::ENREG_GROSS() { pregnancy::writeRecord(this, *data::RS_GROSS); }
+void Form30::ENREG_GROSS() { pregnancy::writeRecord(this, *data::RS_GROSS, m_shown); }
 
 void Form30::CmdEnreg_Click()
 {
@@ -309,11 +310,18 @@ void Form30::CREEXCEL()
         return;
     // Collected before the spreadsheet is touched: what the window shows, saved or not.
     const auto values = pregnancy::registryValues(this);
+    const QString lost = QStringLiteral("Le tableur a été fermé avant que le formulaire FIVNAT soit rempli : "
+                                        "cliquez de nouveau sur « Imprimer FIVNAT ».");
     m_excel = office::OUVRE_EXCEL(office::workingCopyPath());
     if (!m_excel.hasWorkbook()) {
-        platform::notice(QStringLiteral("Le formulaire FIVNAT n'a pas pu être ouvert dans le tableur."));
+        platform::notice(m_excel.lost() ? lost
+                                        : QStringLiteral("Le formulaire FIVNAT n'a pas pu être ouvert dans le tableur."));
         return;
     }
     for (const auto& [cell, value] : values)
         office::ECRIT_CELLULE(m_excel, cell, value);
+    if (m_excel.lost())
+        platform::notice(lost);
+    else
+        office::keepOpen(m_excel); // for the user to check and print, after the program's end too
 }

@@ -4,6 +4,7 @@
 // the registry form.
 #include "office/spreadsheet.h"
 #include "platform/forms.h"
+#include "platform/rowwrite.h"
 
 #include <QString>
 #include <memory>
@@ -63,6 +64,7 @@ private:
     // The stored row as the window showed it, and its database; none for a new follow-up.
     std::shared_ptr<data::Recordset> m_row;
     std::shared_ptr<data::Database> m_rowDb;
+    platform::ShownRow m_shown; // what the controls showed of that row
     bool m_replaced = false; // unloaded to open another sheet: the cycle sheet window stays hidden
 };
 

@@ -1,6 +1,7 @@
 #include "pregnancy/record.h"
 
 #include "platform/controls.h"
+#include "platform/rowwrite.h"
 
 #include "data/database.h"
 
@@ -54,14 +55,10 @@ const std::vector<ListColumn>& listColumns()
     return table;
 }
 
-QString joinList(const QStringList& items)
+QString listItem(const QString& item)
 {
     static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
-    QStringList clean;
-    clean.reserve(items.size());
-    for (const QString& item : items)
-        clean << QString(item).replace(lineBreak, QStringLiteral(" "));
-    return clean.join(kItemSeparator);
+    return QString(item).replace(lineBreak, QStringLiteral(" "));
 }
 
 QStringList splitList(const QString& text, int count)
@@ -111,32 +108,68 @@ QWidget* control(const QWidget* window, const QString& name)
     return widget;
 }
 
-void writeRecord(const QWidget* window, data::Recordset& rs)
+namespace {
+
+// The columns of one control each, with the control and how its item is stored and shown.
+struct SingleColumn {
+    const char* column;
+    const char* control;
+    QString (*stored)(const QString&);
+    QString (*shown)(const QString&);
+};
+QString asIs(const QString& text) { return text; }
+constexpr SingleColumn kSingleColumns[] = {{"Nom", "TxtNom", asIs, asIs},
+                                           {"Prenom", "TxtPrenom", asIs, asIs},
+                                           {"COMMENT", "TxtComment", storedComment, shownComment}};
+
+// The key of a list item in what a window showed of the row.
+QString itemKey(const QString& column, int index) { return column + QLatin1Char('/') + QString::number(index); }
+
+} // namespace
+
+void writeRecord(const QWidget* window, data::Recordset& rs, const platform::ShownRow& shown)
 {
-    rs.setField(QStringLiteral("Nom"), itemOf(control(window, QStringLiteral("TxtNom"))));
-    rs.setField(QStringLiteral("Prenom"), itemOf(control(window, QStringLiteral("TxtPrenom"))));
-    for (const ListColumn& list : listColumns()) {
-        QStringList items;
-        for (const QString& name : list.controls)
-            items << itemOf(control(window, name));
-        rs.setField(list.column, joinList(items));
+    for (const SingleColumn& c : kSingleColumns) {
+        const QString column = QLatin1String(c.column);
+        rs.setField(column, shown.stored(column, c.stored(itemOf(control(window, QLatin1String(c.control))))));
     }
-    rs.setField(QStringLiteral("COMMENT"), storedComment(itemOf(control(window, QStringLiteral("TxtComment")))));
+    for (const ListColumn& list : listColumns()) {
+        // Every item read, those beyond the controls too; an item whose control was changed is replaced.
+        QStringList items = shown.read(list.column).toString().split(kItemSeparator);
+        while (items.size() < list.controls.size())
+            items << QString();
+        bool changed = false;
+        for (int i = 0; i < list.controls.size(); ++i) {
+            if (!shown.unchanged(itemKey(list.column, i))) {
+                items[i] = listItem(itemOf(control(window, list.controls.at(i))));
+                changed = true;
+            }
+        }
+        const QString joined = items.join(kItemSeparator);
+        rs.setField(list.column, changed ? QVariant(joined) : shown.stored(list.column, joined));
+    }
 }
 
-void readRecord(QWidget* window, const data::Recordset& rs)
+void readRecord(QWidget* window, const data::Recordset& rs, platform::ShownRow& shown)
 {
-    const QString nom = rs.text(QStringLiteral("Nom"));
-    const QString prenom = rs.text(QStringLiteral("Prenom"));
-    setItem(control(window, QStringLiteral("TxtNom")), nom);
-    setItem(control(window, QStringLiteral("TxtPrenom")), prenom);
-    setItem(control(window, QStringLiteral("LblNomPren")), nom + QLatin1Char(' ') + prenom);
-    for (const ListColumn& list : listColumns()) {
-        const QStringList items = splitList(rs.text(list.column), int(list.controls.size()));
-        for (int i = 0; i < list.controls.size(); ++i)
-            setItem(control(window, list.controls.at(i)), items.at(i));
+    shown.clear();
+    for (const SingleColumn& c : kSingleColumns) {
+        const QString column = QLatin1String(c.column);
+        QWidget* box = control(window, QLatin1String(c.control));
+        setItem(box, c.shown(rs.text(column)));
+        shown.shown(column, rs.Fields(column), box);
     }
-    setItem(control(window, QStringLiteral("TxtComment")), shownComment(rs.text(QStringLiteral("COMMENT"))));
+    setItem(control(window, QStringLiteral("LblNomPren")),
+            rs.text(QStringLiteral("Nom")) + QLatin1Char(' ') + rs.text(QStringLiteral("Prenom")));
+    for (const ListColumn& list : listColumns()) {
+        shown.shown(list.column, rs.Fields(list.column), nullptr);
+        const QStringList items = splitList(rs.text(list.column), int(list.controls.size()));
+        for (int i = 0; i < list.controls.size(); ++i) {
+            QWidget* box = control(window, list.controls.at(i));
+            setItem(box, items.at(i));
+            shown.shown(itemKey(list.column, i), items.at(i), box);
+        }
+    }
 }
 
 } // namespace pregnancy

@@ -10,6 +10,9 @@ class QWidget;
 namespace data {
 class Recordset;
 }
+namespace platform {
+class ShownRow;
+}
 
 namespace pregnancy {
 
@@ -26,8 +29,8 @@ const std::vector<ListColumn>& listColumns();
 // The separator between items (carriage return, line feed).
 inline const QString kItemSeparator = QStringLiteral("\r\n");
 
-// Joins items; a line break inside an item becomes a blank, so it can never shift the items after it.
-QString joinList(const QStringList& items);
+// An item as a list stores it: a line break inside it becomes a blank, so it can never shift the items after it.
+QString listItem(const QString& item);
 // Splits a stored list into exactly `count` items: missing items are empty (short list, empty or Null
 // column), items beyond `count` are ignored.
 QStringList splitList(const QString& text, int count);
@@ -45,9 +48,11 @@ QString shownComment(const QString& stored);
 // The named control of the window; throws std::logic_error when the window lacks it.
 QWidget* control(const QWidget* window, const QString& name);
 
-// ENREG_GROSS: Nom, Prenom, the eight lists and COMMENT of the row being edited or added.
-void writeRecord(const QWidget* window, data::Recordset& rs);
-// AFFICHE_GROSS, steps 2 to 4: the current row into the controls (LblNomPren included).
-void readRecord(QWidget* window, const data::Recordset& rs);
+// ENREG_GROSS: Nom, Prenom, the eight lists and COMMENT of the row being edited or added. What shown holds
+// of the row and its list items is written back as read while its control is unchanged; a list keeps its
+// items beyond the window's controls.
+void writeRecord(const QWidget* window, data::Recordset& rs, const platform::ShownRow& shown);
+// AFFICHE_GROSS, steps 2 to 4: the current row into the controls (LblNomPren included), noted in shown.
+void readRecord(QWidget* window, const data::Recordset& rs, platform::ShownRow& shown);
 
 } // namespace pregnancy

@@ -42,6 +42,8 @@ Form8::Form8()
     : ui(std::make_unique<Ui::Form8>()), m_numbers(new stats::ResultLines(this)), m_names(new stats::ResultLines(this))
 {
     ui->setupUi(this);
+    // The count's designer text is no count: nothing shows there before the first one.
+    ui->LblTotal->clear();
     platform::keepDateWhole(ui->TxtDate1);
     platform::keepDateWhole(ui->TxtDate2);
     // The names list shows a long surname and first name whole, beside its scroll bar.

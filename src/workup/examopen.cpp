@@ -44,10 +44,7 @@ void AFFICHE_2()
 
 void AFFICHE_3()
 {
-    const QStringList& columns = data::examColumns();
-    const auto& controls = platform::forms().get<Form7>()->examControls();
-    for (int i = 0; i < columns.size(); ++i)
-        platform::setControlText(controls[i], data::RS_DOSSIERS->text(columns[i]));
+    platform::forms().get<Form7>()->showExams(*data::RS_DOSSIERS);
 }
 
 void EFFACEXAMENS()

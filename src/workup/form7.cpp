@@ -2,6 +2,7 @@
 
 #include "data/database.h"
 #include "data/globals.h"
+#include "data/recordset.h"
 #include "data/schema.h"
 #include "platform/controls.h"
 #include "platform/conversions.h"
@@ -122,8 +123,21 @@ void Form7::Form_Load()
 void Form7::ENREG_EXAMS()
 {
     const QStringList& columns = data::examColumns();
-    for (int i = 0; i < columns.size(); ++i)
-        m_rs->setField(columns[i], platform::controlText(m_examControls[i]));
+    for (int i = 0; i < columns.size(); ++i) {
+        const QString text = platform::controlText(m_examControls[i]);
+        m_rs->setField(columns[i], m_shown.stored(columns[i], m_dateBoxes.contains(m_examControls[i])
+                                                                  ? platform::dateBoxText(text)
+                                                                  : text));
+    }
+}
+
+void Form7::showExams(const data::Recordset& rs)
+{
+    const QStringList& columns = data::examColumns();
+    for (int i = 0; i < columns.size(); ++i) {
+        platform::setControlText(m_examControls[i], rs.text(columns[i]));
+        m_shown.shown(columns[i], rs.Fields(columns[i]), m_examControls[i]);
+    }
 }
 
 // A button reached without leaving the box (its access key) validates the box the user is in, as leaving
@@ -141,7 +155,7 @@ bool Form7::datesAccepted(bool everyBox)
     if (!everyBox)
         return true;
     for (QLineEdit* box : std::as_const(m_dateBoxes)) {
-        if (box == focused || box->text().isEmpty())
+        if (box == focused || platform::isBlank(box->text()))
             continue;
         if (!DateVALIDE(box)) {
             m_validating = true; // the box takes the focus back: no second check for the box being left

@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/forms.h"
+#include "platform/rowwrite.h"
 
 #include <QList>
 #include <memory>
@@ -38,7 +39,10 @@ public:
     {
         m_numero = numero;
         m_row = std::move(row);
+        m_shown.clear();
     }
+    // AFFICHE_3: the fifty controls from the current row of rs (the couple's row).
+    void showExams(const data::Recordset& rs);
     qint64 couple() const { return m_numero; }
 
     // LblAge from the couple's birth date, then the BMI, the ratio and the score.
@@ -80,6 +84,7 @@ private:
     std::shared_ptr<data::Database> m_db;
     std::shared_ptr<data::Recordset> m_rs;
     std::shared_ptr<data::Recordset> m_row; // the couple's row as the fill read it
+    platform::ShownRow m_shown;             // and what the controls showed of it
     QString m_sql;
     qint64 m_numero = -1;
     QList<QWidget*> m_examControls;

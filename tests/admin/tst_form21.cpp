@@ -1,20 +1,36 @@
-// The backup window with real folders in a temporary directory, and the about box.
+// The backup window with real folders in a temporary directory, the database among the workbooks while another
+// workstation saves in it, and the about box.
 #include "admin/foldercopy.h"
 #include "admin/form21.h"
 #include "admin/frmabout.h"
 #include "admintest.h"
 #include "app/form4.h"
+#include "data/database.h"
+#include "platform/progresswindow.h"
 #include "platform/settings.h"
+#include "support/faultyfiles.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 
+#include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
+#include <QThread>
+#include <QTimer>
 
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -53,6 +69,176 @@ void verifySameTree(const QString& a, const QString& b)
     QVERIFY2(diff.exitCode() == 0, diff.readAllStandardOutput() + diff.readAllStandardError());
 }
 
+// Another workstation on the database file (this test run again as its own process): it saves as fast as it can
+// until the stop file exists, each save one transaction that adds a sheet to a couple and counts the sheets it
+// added in the first and the last couple, far apart in the file. Any state the file ever had keeps the three
+// equal.
+int saver(const QString& path, int lastCouple, const QString& stop)
+{
+    data::setLockWait(60000);
+    try {
+        auto db = data::Database::open(path);
+        // Its saves are not flushed to disk one by one: only their pace and their locks matter here.
+        db->exec(QStringLiteral("PRAGMA synchronous=OFF"));
+        QRandomGenerator rng(lastCouple);
+        int saves = 0;
+        while (!QFileInfo::exists(stop)) {
+            db->BeginTrans();
+            db->exec(QStringLiteral("UPDATE CIVILITES SET TEL2 = TEL2 + 1 WHERE numero IN (1, %1)").arg(lastCouple));
+            db->exec(QStringLiteral("INSERT INTO FICHE (NUMERO, NUMFICH, JCYCLE, TYPE, ANTAGO, ANA, STIMULINE, "
+                                    "DECLENCHO, GROSSESSE, NomFichier) VALUES (%1, 99, %2, 'FIV', 'Cetrotide', "
+                                    "'Décapeptyl 3', 'Gonal-f', 'Autre poste', '', 'autre.xls')")
+                         .arg(1 + rng.bounded(lastCouple))
+                         .arg(36526 + saves % 3653));
+            db->CommitTrans();
+            ++saves;
+            QThread::usleep(500); // a workstation saves again after a moment, not back to back
+        }
+        std::printf("%d\n", saves);
+    } catch (const data::DbError& e) {
+        std::fprintf(stderr, "%s\n", qPrintable(e.message()));
+        return 1;
+    }
+    return 0;
+}
+
+// Another workstation that keeps the file locked (in the middle of its own save) until a line comes on its input.
+int holder(const QString& path)
+{
+    RawDb db(path);
+    if (!db.exec(QStringLiteral("PRAGMA busy_timeout=10000")) || !db.exec(QStringLiteral("BEGIN EXCLUSIVE")))
+        return 1;
+    std::printf("held\n");
+    std::fflush(stdout);
+    char line[16];
+    if (!std::fgets(line, sizeof line, stdin))
+        return 2;
+    return db.exec(QStringLiteral("COMMIT")) ? 0 : 3;
+}
+
+// The other workstation's process, stopped and checked at the end of the test.
+class Workstation {
+public:
+    // The saver on path.
+    Workstation(const QString& path, int lastCouple, const QString& stop) : m_stop(stop)
+    {
+        m_process.start(QCoreApplication::applicationFilePath(),
+                        {QStringLiteral("--saver"), path, QString::number(lastCouple), stop});
+    }
+    // The holder on path, once it holds the lock.
+    explicit Workstation(const QString& path)
+    {
+        m_process.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--hold"), path});
+        if (m_process.waitForReadyRead(10000))
+            m_held = m_process.readLine() == "held\n";
+    }
+    ~Workstation()
+    {
+        release();
+        if (!m_stop.isEmpty())
+            putFile(m_stop, "stop");
+        if (!m_process.waitForFinished(30000))
+            m_process.kill();
+    }
+    bool held() const { return m_held; }
+    // The holder lets the file go.
+    void release()
+    {
+        if (m_held)
+            m_process.write("go\n");
+        m_held = false;
+    }
+    // Stops the saver and gives its count of saves; fails the test when a save was refused.
+    int saves()
+    {
+        putFile(m_stop, "stop");
+        if (!m_process.waitForFinished(60000))
+            return -1;
+        const QString errors = QString::fromLocal8Bit(m_process.readAllStandardError());
+        if (m_process.exitCode() != 0 || !errors.isEmpty()) {
+            qWarning("the other workstation: %s", qPrintable(errors));
+            return -1;
+        }
+        return m_process.readAllStandardOutput().trimmed().toInt();
+    }
+
+private:
+    QProcess m_process;
+    QString m_stop;
+    bool m_held = false;
+};
+
+// The saver's sheets in the file, or -1 when it cannot be read yet.
+int savedSheets(const QString& path)
+{
+    RawDb db(path);
+    db.exec(QStringLiteral("PRAGMA busy_timeout=10000"));
+    bool ok = false;
+    const int n = db.text(QStringLiteral("SELECT count(*) FROM FICHE WHERE NUMFICH = 99")).toInt(&ok);
+    return ok ? n : -1;
+}
+
+// Waits until the saver has saved that many more sheets; false when it stopped saving.
+bool savesGoOn(const QString& path, int more)
+{
+    const int from = savedSheets(path);
+    for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QTest::qWait(10))
+        if (savedSheets(path) >= from + more)
+            return true;
+    return false;
+}
+
+// A copy that is whole and holds a state the file had: the engine finds no fault, and the saver's counts agree.
+void verifyStateTheFileHad(const QString& path, int lastCouple)
+{
+    RawDb db(path);
+    QCOMPARE(db.text(QStringLiteral("PRAGMA integrity_check")), QString("ok"));
+    const QString sheets = db.text(QStringLiteral("SELECT count(*) FROM FICHE WHERE NUMFICH = 99"));
+    QCOMPARE(db.text(QStringLiteral("SELECT TEL2 FROM CIVILITES WHERE numero IN (1, %1) ORDER BY numero").arg(lastCouple)),
+             sheets + QLatin1Char('|') + sheets);
+    QVERIFY2(!QFileInfo::exists(path + QStringLiteral("-journal")), qPrintable(path));
+}
+#define VERIFY_STATE_THE_FILE_HAD(path, lastCouple)                                                                \
+    do {                                                                                                           \
+        verifyStateTheFileHad(path, lastCouple);                                                                   \
+        if (QTest::currentTestFailed())                                                                            \
+            return;                                                                                                \
+    } while (false)
+
+// A statement of a workstation that waits for the others' locks, as the program's do.
+bool execWaiting(const QString& path, const QString& sql)
+{
+    RawDb db(path);
+    return db.exec(QStringLiteral("PRAGMA busy_timeout=10000")) && db.exec(sql);
+}
+
+// Runs the function from the first file created in the folder on, on a thread of its own, while the test goes on.
+class OnFirstFileIn {
+public:
+    OnFirstFileIn(const QString& folder, std::function<void()> what) : m_fd(inotify_init1(IN_CLOEXEC))
+    {
+        inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), IN_CREATE | IN_MOVED_TO);
+        m_thread = std::thread([this, what = std::move(what)] {
+            pollfd p{m_fd, POLLIN, 0};
+            if (::poll(&p, 1, 30000) == 1) {
+                what();
+                m_ran = true;
+            }
+        });
+    }
+    ~OnFirstFileIn()
+    {
+        m_thread.join();
+        ::close(m_fd);
+    }
+    bool ran() const { return m_ran; }
+
+private:
+    int m_fd;
+    std::thread m_thread;
+    std::atomic<bool> m_ran = false;
+};
+
 } // namespace
 
 class TestForm21 : public QObject {
@@ -69,6 +255,50 @@ class TestForm21 : public QObject {
     QString label1() { return control<QLabel>(w, "Label1")->text(); }
 
     void open() { w = platform::forms().show<Form21>(); }
+    // The backup window opened anew from the main window, as the menu "Sauvegarde" does.
+    void reopen()
+    {
+        platform::forms().unload<Form4>();
+        platform::forms().flush();
+        env->messages.clear();
+        open();
+    }
+
+    // The database among the workbooks, as centres keep it, named by both database settings: couples with four
+    // sheets each, the last couple's number returned.
+    int databaseInWorkbooks(int couples)
+    {
+        const QString path = treeDatabase();
+        if (!QFileInfo::exists(path)) {
+            const QString failure = data::createDatabase(path);
+            if (!failure.isEmpty())
+                qFatal("%s", qPrintable(failure));
+        }
+        RawDb db(path);
+        const bool filled = db.exec(QStringLiteral(
+            "BEGIN; "
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+            "INSERT INTO CIVILITES (Nom, Prenom, NOMPART, PRENOMPART, NEE, Ville, TEL2) "
+            "SELECT 'NOM' || i, 'Prénom' || i, 'PART' || i, 'P' || i, '12/03/75', 'PAU', '0' FROM n; "
+            "INSERT INTO FICHE (NUMERO, NUMFICH, JCYCLE, TYPE, ANTAGO, ANA, STIMULINE, DECLENCHO, GROSSESSE, "
+            "NomFichier) SELECT numero, k, 36526 + (numero * 7 + k * 13) % 3653, 'ICSI', 'Orgalutran', "
+            "'Enantone', 'Puregon', 'Ovitrelle', 'Néant', numero || '_' || k || '.xls' FROM CIVILITES, "
+            "(SELECT 1 AS k UNION ALL SELECT 2 UNION ALL SELECT 3 UNION ALL SELECT 4); "
+            "COMMIT").arg(couples));
+        if (!filled)
+            qFatal("cannot fill %s", qPrintable(path));
+        env->setSetting("CHEMIN", path);
+        env->setSetting("CHEMINS", path);
+        return db.text(QStringLiteral("SELECT max(numero) FROM CIVILITES")).toInt();
+    }
+    QString treeDatabase() const { return xls() + QStringLiteral("/INDUCTION.mdb"); }
+    // A test run for the backup, then for the restore.
+    static void bothWays()
+    {
+        QTest::addColumn<bool>("restore");
+        QTest::newRow("backup") << false;
+        QTest::newRow("restore") << true;
+    }
     // Every way out ends with the main window loaded and shown, and this window gone.
     void verifyBackInMain()
     {
@@ -139,6 +369,9 @@ private slots:
     {
         putFile(xls() + "/A_38426.xls", "cycle A");
         putFile(xls() + "/sous/B.xls", "cycle B");
+        // Work under way: the office's lock on an open workbook, a file being written.
+        putFile(xls() + "/sous/.~lock.B.xls#", "poste 2");
+        putFile(xls() + "/.~A_38426.xls.k3x9", "cycle A, half");
         putFile(env->path("save/ancien.xls"), "older backup");
         putFile(env->path("save/A_38426.xls"), "stale copy");
         env->setSetting("SAUVE", env->path("save"));
@@ -149,6 +382,8 @@ private slots:
         QCOMPARE(fileBytes(env->path("save/A_38426.xls")), QByteArray("cycle A")); // replaced without asking
         QCOMPARE(fileBytes(env->path("save/sous/B.xls")), QByteArray("cycle B"));
         QCOMPARE(fileBytes(env->path("save/ancien.xls")), QByteArray("older backup"));
+        QCOMPARE(QDir(env->path("save")).entryList(QDir::Files | QDir::Hidden), QStringList({"A_38426.xls", "ancien.xls"}));
+        QCOMPARE(QDir(env->path("save/sous")).entryList(QDir::Files | QDir::Hidden), QStringList{"B.xls"});
 
         // Later work: a workbook changed, one lost, one created.
         putFile(xls() + "/A_38426.xls", "changed");
@@ -170,7 +405,9 @@ private slots:
         QCOMPARE(fileBytes(xls() + "/sous/B.xls"), QByteArray("cycle B"));
         QCOMPARE(fileBytes(xls() + "/C_38500.xls"), QByteArray("new cycle"));
         QCOMPARE(fileBytes(xls() + "/ancien.xls"), QByteArray("older backup"));
-        QVERIFY(QDir(xls()).entryList({"*.copie-en-cours"}).isEmpty());
+        // No temporary file is left behind (the office's lock stays where it was).
+        QCOMPARE(QDir(xls()).entryList({".~*"}, QDir::Files | QDir::Hidden), QStringList{".~A_38426.xls.k3x9"});
+        QCOMPARE(QDir(xls() + "/sous").entryList({".~*"}, QDir::Files | QDir::Hidden), QStringList{".~lock.B.xls#"});
     }
 
     void restoreDeclinedStays()
@@ -351,6 +588,227 @@ private slots:
         verifyBackInMain();
     }
 
+    // Backups taken while another workstation saves: each one said done is a state the file had, whole, with
+    // no journal beside it.
+    void backupWhileAnotherWorkstationSaves()
+    {
+        const int last = databaseInWorkbooks(8000);
+        const QString db = treeDatabase();
+        const QString copy = env->path("save/INDUCTION.mdb");
+        putFile(xls() + "/A_38426.xls", "cycle A");
+        env->setSetting("SAUVE", env->path("save"));
+        Workstation other(db, last, env->path("stop"));
+        QVERIFY(savesGoOn(db, 20));
+        for (int round = 0; round < 6; ++round) {
+            reopen();
+            button("CmdSauve")->click();
+            QCOMPARE(env->messages.texts(), QStringList{"Sauvegarde terminée"});
+            verifyBackInMain();
+            VERIFY_STATE_THE_FILE_HAD(copy, last);
+            QCOMPARE(fileBytes(env->path("save/A_38426.xls")), QByteArray("cycle A"));
+            QVERIFY(savesGoOn(db, 20));
+        }
+        QVERIFY(other.saves() > 0);
+        verifyStateTheFileHad(db, last);
+    }
+
+    // A damaged database is not backed up over its earlier copy, and the backup says why.
+    void damagedDatabaseKeepsItsEarlierBackup()
+    {
+        databaseInWorkbooks(2000);
+        const QString db = treeDatabase();
+        env->setSetting("SAUVE", env->path("save"));
+        open();
+        button("CmdSauve")->click();
+        QCOMPARE(env->messages.texts(), QStringList{"Sauvegarde terminée"});
+        const QByteArray earlier = fileBytes(env->path("save/INDUCTION.mdb"));
+        {
+            // An index page of the sheets overwritten, as a failing disk leaves it.
+            RawDb raw(db);
+            const int page = raw.text(QStringLiteral("SELECT max(pageno) FROM dbstat WHERE name = 'FICHE_CRITERES'")).toInt();
+            const int size = raw.text(QStringLiteral("PRAGMA page_size")).toInt();
+            QVERIFY(page > 1);
+            QFile f(db);
+            QVERIFY(f.open(QIODevice::ReadWrite) && f.seek(qint64(page - 1) * size));
+            f.write(QByteArray(size / 2, '\x5a'));
+        }
+        reopen();
+        button("CmdSauve")->click();
+        const QString text = env->messages.texts().value(0);
+        QVERIFY2(text.startsWith(QStringLiteral("Sauvegarde non effectuée")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("INDUCTION.mdb")), qPrintable(text));
+        QCOMPARE(fileBytes(env->path("save/INDUCTION.mdb")), earlier);
+        QCOMPARE(QDir(env->path("save")).entryList(QDir::Files | QDir::Hidden), QStringList{"INDUCTION.mdb"});
+    }
+
+    // A restore while another workstation saves: the restored content is in place, this workstation opens it as
+    // usual, the other one goes on saving in it, and the file stays whole.
+    void restoreWhileAnotherWorkstationSaves()
+    {
+        const int last = databaseInWorkbooks(8000);
+        const QString db = treeDatabase();
+        env->setSetting("SAUVE", env->path("save"));
+        open();
+        button("CmdSauve")->click();
+        QCOMPARE(env->messages.texts(), QStringList{"Sauvegarde terminée"});
+        Workstation other(db, last, env->path("stop"));
+        for (int round = 0; round < 5; ++round) {
+            QVERIFY(savesGoOn(db, 20));
+            QVERIFY(execWaiting(db, QStringLiteral("INSERT INTO CIVILITES (Nom, TEL2) VALUES ('APRES', '0')")));
+            reopen();
+            env->messages.answerYes();
+            button("CmdRestaure")->click();
+            QCOMPARE(env->messages.texts().mid(1).join(QLatin1Char('\n')), QStringLiteral("Restauration effectuée"));
+            verifyBackInMain();
+            RawDb restored(db);
+            QVERIFY(restored.exec(QStringLiteral("PRAGMA busy_timeout=10000")));
+            QCOMPARE(restored.text(QStringLiteral("SELECT count(*) FROM CIVILITES WHERE Nom = 'APRES'")), QString("0"));
+        }
+        QVERIFY(savesGoOn(db, 20));
+        QVERIFY(other.saves() > 0);
+        verifyStateTheFileHad(db, last);
+    }
+
+    // An entry that goes away while the tree is copied: a database's journal, a workbook deleted meanwhile.
+    void entryGoneDuringTheCopy_data()
+    {
+        QTest::addColumn<QString>("gone");
+        QTest::newRow("journal") << "INDUCTION.mdb-journal";
+        QTest::newRow("workbook") << "B_38500.xls";
+    }
+    void entryGoneDuringTheCopy()
+    {
+        QFETCH(QString, gone);
+        databaseInWorkbooks(10);
+        putFile(xls() + "/A_38426.xls", QByteArray(16 << 20, 'a')); // copied first, for a while
+        putFile(xls() + "/" + gone, "going");
+        putFile(xls() + "/Z_38600.xls", "cycle Z");
+        QVERIFY(QDir().mkpath(env->path("save")));
+        env->setSetting("SAUVE", env->path("save"));
+        open();
+        {
+            const OnFirstFileIn removal(env->path("save"), [path = xls() + "/" + gone] { QFile::remove(path); });
+            button("CmdSauve")->click();
+            QVERIFY(removal.ran());
+        }
+        QCOMPARE(env->messages.texts(), QStringList{"Sauvegarde terminée"});
+        QVERIFY(!QFileInfo::exists(env->path("save/") + gone));
+        QCOMPARE(fileBytes(env->path("save/Z_38600.xls")), QByteArray("cycle Z"));
+        verifyStateTheFileHad(env->path("save/INDUCTION.mdb"), 10);
+    }
+
+    // What could not be flushed to disk is not said done, and the earlier files stay whole.
+    void unflushedCopyNotSaidDone_data() { bothWays(); }
+    void unflushedCopyNotSaidDone()
+    {
+        QFETCH(bool, restore);
+        WRITE_ERRORS_OR_SKIP();
+        const int last = databaseInWorkbooks(100);
+        const QString db = treeDatabase();
+        env->setSetting("SAUVE", env->path("save"));
+        putFile(xls() + "/A_38426.xls", "cycle A");
+        open();
+        button("CmdSauve")->click();
+        QCOMPARE(env->messages.texts(), QStringList{"Sauvegarde terminée"});
+        // Each side changes after the backup.
+        putFile(xls() + "/A_38426.xls", "cycle A, later");
+        QVERIFY(execWaiting(db, QStringLiteral("INSERT INTO CIVILITES (Nom) VALUES ('APRES')")));
+        const QString written = restore ? xls() : env->path("save");
+        QMap<QString, QByteArray> before;
+        for (const QString& name : QDir(written).entryList(QDir::Files | QDir::Hidden))
+            before[name] = fileBytes(written + "/" + name);
+
+        reopen();
+        {
+            const WriteErrors errors(written, "EIO", "fsync");
+            if (restore) {
+                env->messages.answerYes();
+                button("CmdRestaure")->click();
+            } else {
+                button("CmdSauve")->click();
+            }
+        }
+        const QString text = env->messages.texts().last();
+        QVERIFY2(text.startsWith(restore ? QStringLiteral("Restauration non effectuée")
+                                         : QStringLiteral("Sauvegarde non effectuée")), qPrintable(text));
+        verifyBackInMain();
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QVERIFY2(fileBytes(written + "/" + it.key()) == it.value(), qPrintable(it.key()));
+        QCOMPARE(QDir(written).entryList(QDir::Files | QDir::Hidden), before.keys());
+        verifyStateTheFileHad(written + "/INDUCTION.mdb", last);
+    }
+
+    // A copy that lasts (here: the database locked by another workstation for a while) keeps the program alive:
+    // its windows go on painting, a progress window says how far the copy has gone, and a click on the backup
+    // window meanwhile is neither run nor kept for later.
+    void longCopyKeepsTheProgramAlive_data() { bothWays(); }
+    void longCopyKeepsTheProgramAlive()
+    {
+        QFETCH(bool, restore);
+        databaseInWorkbooks(100);
+        putFile(xls() + "/A_38426.xls", "cycle A");
+        env->setSetting("SAUVE", env->path("save"));
+        if (restore) {
+            open();
+            button("CmdSauve")->click();
+            reopen();
+        } else {
+            open();
+        }
+        Workstation other(treeDatabase());
+        QVERIFY(other.held());
+
+        bool copying = false;
+        int ticks = 0, paints = 0;
+        QString shown;
+        QTimer tick;
+        tick.setInterval(20);
+        connect(&tick, &QTimer::timeout, this, [&] {
+            if (!copying)
+                return;
+            ++ticks;
+            w->update();
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* progress = qobject_cast<platform::ProgressWindow*>(top);
+                if (!progress || !progress->isVisible() || !shown.isEmpty())
+                    continue;
+                for (auto* label : progress->findChildren<QLabel*>())
+                    shown += label->text() + QLatin1Char('|');
+                other.release();
+            }
+            // As the desktop delivers a click, to the window.
+            QPushButton* choose = button("Command2");
+            QTest::mouseClick(w->windowHandle(), Qt::LeftButton, {}, choose->mapTo(w, choose->rect().center()));
+        });
+        struct PaintCount final : QObject {
+            int& n;
+            explicit PaintCount(int& count) : n(count) {}
+            bool eventFilter(QObject*, QEvent* e) override
+            {
+                n += e->type() == QEvent::Paint;
+                return false;
+            }
+        } painted(paints);
+        w->installEventFilter(&painted);
+        tick.start();
+        copying = true;
+        if (restore) {
+            env->messages.answerYes();
+            button("CmdRestaure")->click();
+        } else {
+            button("CmdSauve")->click();
+        }
+        copying = false;
+        QVERIFY2(ticks > 0 && paints > 0, qPrintable(QStringLiteral("%1 ticks, %2 paints").arg(ticks).arg(paints)));
+        QVERIFY2(shown.contains(restore ? QStringLiteral("Restauration : ") : QStringLiteral("Sauvegarde : ")),
+                 qPrintable(shown));
+        QVERIFY2(shown.contains(QStringLiteral(" sur ")), qPrintable(shown));
+        QCoreApplication::processEvents();
+        QCOMPARE(chooserTitles, QStringList());
+        QCOMPARE(env->messages.texts().last(), restore ? QStringLiteral("Restauration effectuée")
+                                                       : QStringLiteral("Sauvegarde terminée"));
+    }
+
     void folderOverlap()
     {
         QDir().mkpath(env->path("a/b"));
@@ -380,5 +838,20 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm21)
+int main(int argc, char** argv)
+{
+    if (argc == 5 && qstrcmp(argv[1], "--saver") == 0) {
+        QCoreApplication app(argc, argv);
+        return saver(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt(), QString::fromLocal8Bit(argv[4]));
+    }
+    if (argc == 3 && qstrcmp(argv[1], "--hold") == 0) {
+        QCoreApplication app(argc, argv);
+        return holder(QString::fromLocal8Bit(argv[2]));
+    }
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestForm21 test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_form21.moc"

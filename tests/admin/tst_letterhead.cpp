@@ -2,6 +2,7 @@
 #include "admin/form50.h"
 #include "admin/letterheadfile.h"
 #include "platform/environment.h"
+#include "support/faultyfiles.h"
 #include "support/testenv.h"
 #include "admintest.h"
 
@@ -9,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <QDir>
 #include <QFile>
 #include <QFileDevice>
 #include <QTest>
@@ -175,6 +177,32 @@ private slots:
         QCOMPARE(env->messages.boxes.size(), 1);
         QVERIFY(env->messages.texts().first().contains("n'a pas pu être enregistré"));
         QVERIFY(platform::forms().isLoaded<Form50>()); // the typed text is not lost
+        QCOMPARE(control<QLineEdit>(w, "Text1")->text(), QStringLiteral("B"));
+    }
+
+    // A full or failing disk: the earlier letterhead stays whole, the window says why and keeps what was typed.
+    void saveOntoAFailingDisk_data() { addDiskFaultRows(false); }
+    void saveOntoAFailingDisk()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, cause);
+        SmallDisk disk(64 * 1024);
+        DISK_FAULT_OR_SKIP(disk, fault);
+        platform::setProgramDir(disk.path());
+        const QByteArray old = QByteArray(R"("Dr","A","","","","","","","","","1","2")") + "\r\n";
+        putBytes(file(), old);
+        Form50* w = openWindow();
+        control<QLineEdit>(w, "Text1")->setText("B");
+        {
+            const DiskFault failing(fault, disk, QStringLiteral("Entet.idc"));
+            control<QPushButton>(w, "Enregistre")->click();
+        }
+        QCOMPARE(bytesOf(file()), old);
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).filter(".~"), QStringList());
+        QCOMPARE(env->messages.texts(),
+                 QStringList{"L'en-tête n'a pas pu être enregistré dans le fichier " + file() + " : " + cause +
+                             ".\nVos saisies restent affichées."});
+        QVERIFY(platform::forms().isLoaded<Form50>());
         QCOMPARE(control<QLineEdit>(w, "Text1")->text(), QStringLiteral("B"));
     }
 

@@ -286,6 +286,23 @@ const QList<std::pair<const char*, Opener>>& openers()
     return all;
 }
 
+// The window opened and left as it opens: no typing or click in it (its opener may go on to fill it).
+QWidget* openAsIs(TestEnv& env, const QString& name)
+{
+    if (name == QLatin1String("Form8")) {
+        click(showCouple(), "CmdStat");
+        return forms().find<Form8>();
+    }
+    if (name == QLatin1String("Form11")) {
+        trigger(showCouple(), "reserve");
+        return forms().find<Form11>();
+    }
+    for (const auto& [opener, open] : openers())
+        if (name == QLatin1String(opener))
+            return open(env);
+    return nullptr;
+}
+
 // Lines of a caption as it is drawn: access-key ampersands dropped, each line measured alone.
 QStringList drawnLines(QString text)
 {
@@ -500,6 +517,100 @@ private slots:
             items << a->text().remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0);
         QVERIFY2(items.contains(QStringLiteral("Copier")) && items.contains(QStringLiteral("Coller")),
                  qPrintable(items.join(", ")));
+    }
+
+    // Typing just after a window opens goes into its first box (a window of commands only: its first command),
+    // never into its scroll area or onto a command that would act on Enter.
+    void everyWindowOpensWithTheFocusInItsFirstBox_data()
+    {
+        QTest::addColumn<QString>("opener");
+        QTest::addColumn<QString>("focused");
+        const std::pair<const char*, const char*> rows[] = {
+            {"Form4", "Text1"},        {"Form3", "NomTxt"},      {"Form5", "TxtDatePonc"}, {"Form30", "TxtNumPat"},
+            {"Form6", "TxtMiseRoute"}, {"Form7", "TxtPds"},      {"Form8", "TxtDate1"},    {"Form9", "CmdMedecins"},
+            {"Form11", "TxtAge"},      {"Form50", "Combo1"},     {"Form21", "CmdSauve"},   {"frmAbout", "cmdOK"},
+            {"Form4 after Form9", "Text1"}, {"Form4 after Form21", "Text1"}};
+        for (const auto& [opener, focused] : rows)
+            QTest::newRow(opener) << QString(opener) << QString(focused);
+    }
+    void everyWindowOpensWithTheFocusInItsFirstBox()
+    {
+        QFETCH(QString, opener);
+        QFETCH(QString, focused);
+        TestEnv env;
+        fillDatabase(env);
+        QWidget* window = openAsIs(env, opener);
+        QVERIFY(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QWidget* now = QApplication::focusWidget();
+        QVERIFY(now);
+        QCOMPARE(now->objectName(), focused);
+    }
+
+    // A designer's default caption ("Label1", "Text1", "TextLabel"...) never shows on a window as it opens.
+    void noDesignerPlaceholderIsShown_data()
+    {
+        everyWindowOpensWithTheFocusInItsFirstBox_data();
+        for (const char* opener : {"Form0", "Form2"})
+            QTest::newRow(opener) << QString(opener) << QString();
+    }
+    void noDesignerPlaceholderIsShown()
+    {
+        QFETCH(QString, opener);
+        TestEnv env;
+        fillDatabase(env);
+        QWidget* window = openAsIs(env, opener);
+        QVERIFY(window);
+        static const QRegularExpression placeholder(QStringLiteral(
+            "^(Label|Text|Combo|Check|Command|Option|Frame|List|Picture|Image|Data)\\d+$|^(TextLabel|PushButton|"
+            "CheckBox|RadioButton|GroupBox|LineEdit)$"));
+        QStringList shown;
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            if (!shownInWindow(w, window))
+                continue;
+            QString text = w->property("text").toString();
+            if (const auto* box = qobject_cast<const QGroupBox*>(w))
+                text = box->title();
+            if (placeholder.match(text.remove(QLatin1Char('&'))).hasMatch())
+                shown << QStringLiteral("%1: \"%2\"").arg(w->objectName(), text);
+        }
+        QVERIFY2(shown.isEmpty(), qPrintable(shown.join(QLatin1String("\n"))));
+    }
+
+    // Where the user or the desktop put the main window, it comes back after the reference lists (hidden
+    // meanwhile) and after the backup window (loaded anew).
+    void mainWindowComesBackWhereItStood_data()
+    {
+        QTest::addColumn<bool>("backup");
+        QTest::newRow("reference lists") << false;
+        QTest::newRow("backup") << true;
+    }
+    void mainWindowComesBackWhereItStood()
+    {
+        QFETCH(bool, backup);
+        TestEnv env;
+        fillDatabase(env);
+        Form4* w = showCouple();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const QRect free = platform::freeArea(w);
+        const QRect framed = platform::framedGeometry(w);
+        QVERIFY(framed.width() < free.width() - 10 && framed.height() < free.height() - 10);
+        // Off the centre and off the corners.
+        w->move(free.topLeft() + QPoint((free.width() - framed.width()) / 3, (free.height() - framed.height()) * 2 / 3));
+        QTest::qWait(20);
+        const QRect stood = w->geometry();
+        if (backup) {
+            w->Sauve->trigger();
+            click(forms().find<Form21>(), "Command1");
+            forms().flush();
+        } else {
+            w->Options->trigger();
+            click(forms().find<Form9>(), "CmdQuitter");
+        }
+        Form4* back = forms().find<Form4>();
+        QVERIFY(back && back->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(back));
+        QCOMPARE(back->geometry(), stood);
     }
 
     void screenIsTheWantedOne() { QCOMPARE(QGuiApplication::primaryScreen()->geometry().size(), screenSize()); }

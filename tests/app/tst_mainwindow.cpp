@@ -2,6 +2,7 @@
 #include "app/form0.h"
 #include "app/form2.h"
 #include "app/form3.h"
+#include "admin/form9.h"
 #include "admin/letterheadfile.h"
 #include "appfixture.h"
 #include "cycles/form5.h"
@@ -12,15 +13,20 @@
 #include "support/rawdb.h"
 #include "support/testenv.h"
 #include "support/workstation.h"
+#include "workup/form11.h"
 #include "workup/form7.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QProcess>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSettings>
+#include <QStyleFactory>
 #include <QTimer>
 
 using fixture::control;
@@ -120,6 +126,46 @@ private slots:
             QVERIFY(!forms().isLoaded<Form4>());
             forms().flush();
         }
+    }
+
+    // A file changed by another tool that lacks a table or a column the windows read or write is refused at the
+    // opening, naming what is missing; names compare without regard to case, as Jet's do.
+    void startUpEndsOnAMissingTableOrColumn_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("table") << "DROP TABLE GROSSESSE" << "La table GROSSESSE manque dans %1";
+        QTest::newRow("dossier column") << "ALTER TABLE CIVILITES DROP COLUMN PROFESSION"
+                                        << "La colonne PROFESSION manque dans la table CIVILITES de %1";
+        QTest::newRow("sheet column") << "ALTER TABLE FICHE DROP COLUMN ABANDON"
+                                      << "La colonne ABANDON manque dans la table FICHE de %1";
+        QTest::newRow("exam column") << "ALTER TABLE EXAMENS DROP COLUMN DIVERS"
+                                     << "La colonne DIVERS manque dans la table EXAMENS de %1";
+        QTest::newRow("follow-up column") << "ALTER TABLE GROSSESSE DROP COLUMN COMMENT"
+                                          << "La colonne COMMENT manque dans la table GROSSESSE de %1";
+        QTest::newRow("list column") << "ALTER TABLE OPTIONS DROP COLUMN TEXTE"
+                                     << "La colonne TEXTE manque dans la table OPTIONS de %1";
+        QTest::newRow("column in other letters") << "ALTER TABLE CIVILITES RENAME COLUMN PROFESSION TO profession"
+                                                 << QString();
+    }
+    void startUpEndsOnAMissingTableOrColumn()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, said);
+        TestEnv env;
+        QVERIFY(RawDb(env.dbPath()).exec(change));
+        mainWindow();
+        if (said.isEmpty()) {
+            QVERIFY(env.messages.boxes.isEmpty());
+            QVERIFY(forms().isLoaded<Form4>());
+            return;
+        }
+        QCOMPARE(env.messages.boxes.size(), 1);
+        const QString text = env.messages.boxes[0].text;
+        QVERIFY2(text.contains(said.arg(env.dbPath())), qPrintable(text));
+        QVERIFY2(text.endsWith(QStringLiteral("Le programme va s'arrêter.")), qPrintable(text));
+        QCOMPARE(fixture::quits, 1);
+        QVERIFY(!forms().isLoaded<Form4>());
     }
 
     void browsingEdges()
@@ -270,6 +316,36 @@ private slots:
         env.messages.answerYes();
         QTest::mouseClick(control<QPushButton>(exams, "Command2"), Qt::LeftButton);
         QCOMPARE(fixture::count(env.dbPath(), QString("SELECT*FROM EXAMENS WHERE NUMERO=%1").arg(n)), 1);
+    }
+
+    // A line break stored by another tool shows as a blank in every identity label, and the couple so shown is
+    // still the couple of the file for the commands.
+    void storedLineBreaksShowAsBlanks()
+    {
+        TestEnv env;
+        const std::pair<QString, QString> breaks[] = {
+            {"DUPONT\nLAMBERT", "DUPONT LAMBERT"}, {"PAU\r\nCEDEX", "PAU CEDEX"}, {"A\r\rB", "A B"},
+            {"\nDEBUT", "DEBUT"}, {"FIN\r\n", "FIN"}, {"UN\nDEUX\nTROIS", "UN DEUX TROIS"}};
+        QMap<QString, QString> stored, shown;
+        int i = 0;
+        for (const auto& f : app::kDossierFields) {
+            if (qstrcmp(f.column, "NEE") == 0)
+                continue;
+            const auto& [value, expected] = breaks[i++ % std::size(breaks)];
+            stored.insert(f.column, value);
+            shown.insert(f.mainLabel, expected);
+        }
+        const int n = fixture::addCouple(env.dbPath(), stored);
+        mainWindow();
+        click("Command1");
+        for (auto it = shown.cbegin(); it != shown.cend(); ++it)
+            QCOMPARE(label(qPrintable(it.key())), it.value());
+        click("CmdModifie");
+        QVERIFY(forms().isLoaded<Form3>());
+        env.messages.answerYes();
+        click("CmdSupprime");
+        QCOMPARE(env.messages.texts(), QStringList{"Voulez vous vraiment SUPPRIMER ce DOSSIER ?"});
+        QCOMPARE(fixture::count(env.dbPath(), QString("SELECT*FROM CIVILITES WHERE NUMERO=%1").arg(n)), 0);
     }
 
     void deletionRemovesTheDossierButKeepsFollowUps()
@@ -562,6 +638,73 @@ private slots:
         QCOMPARE(env.help.calls[0].file, env.programDir() + "/Folivex.hlp");
         QCOMPARE(env.help.calls[0].command, 15);
         QCOMPARE(env.help.calls[0].topic, 0);
+    }
+
+    // F10 or Alt alone, then the arrows and Enter, reach the menus, with the desktop's style as with one that leaves
+    // the menu bar's keyboard navigation out; the menu the keyboard is on shows; Escape gives the keyboard back to
+    // the box. Captions stay as they are.
+    void menusFromTheKeyboard_data()
+    {
+        QTest::addColumn<bool>("styleWithout");
+        QTest::addColumn<bool>("f10");
+        QTest::newRow("Alt") << false << false;
+        QTest::newRow("F10") << false << true;
+        QTest::newRow("Alt, style without") << true << false;
+        QTest::newRow("F10, style without") << true << true;
+    }
+    void menusFromTheKeyboard()
+    {
+        QFETCH(bool, styleWithout);
+        QFETCH(bool, f10);
+        class WithoutMenuKeys final : public QProxyStyle {
+        public:
+            using QProxyStyle::QProxyStyle;
+            int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                          QStyleHintReturn* returned) const override
+            {
+                return hint == SH_MenuBar_AltKeyNavigation ? 0
+                                                            : QProxyStyle::styleHint(hint, option, widget, returned);
+            }
+        };
+        const QString desktopStyle = QApplication::style()->name();
+        if (styleWithout)
+            QApplication::setStyle(new WithoutMenuKeys(QStyleFactory::create(desktopStyle)));
+        const auto restoreStyle = qScopeGuard([&] {
+            if (styleWithout)
+                QApplication::setStyle(desktopStyle);
+        });
+        TestEnv env;
+        Form4* w = showMainWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        text1()->setFocus();
+        const auto menuKey = [&] {
+            if (f10) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10);
+            } else {
+                QTest::keyPress(QApplication::focusWidget(), Qt::Key_Alt, Qt::AltModifier);
+                QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Alt);
+            }
+        };
+        const auto drawn = [&] { return w->menuBar->grab(w->menuBar->actionGeometry(w->Options)).toImage(); };
+        const QImage unlit = drawn();
+        menuKey();
+        QCOMPARE(w->menuBar->activeAction(), w->Options);
+        QVERIFY2(drawn() != unlit, "the menu the keyboard is on looks as the others");
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), text1());
+        QCOMPARE(drawn(), unlit);
+        QVERIFY(!forms().isLoaded<Form9>());
+
+        menuKey();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Right);
+        QCOMPARE(w->menuBar->activeAction(), w->reserve);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(forms().isLoaded<Form11>());
+        QStringList captions;
+        for (const QAction* a : w->menuBar->actions())
+            captions << a->text();
+        QCOMPARE(captions, QStringList({"Items mémorisés", "Réserve Ovarienne", "Sauvegarde", "Entête", "A Propos",
+                                        "Aide"}));
     }
 
     void quitAndCloseBoxEndTheProgram()

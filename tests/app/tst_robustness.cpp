@@ -3,6 +3,7 @@
 // whole. Set FOLIVEX_MONKEY_TRACE=1 to print every step (the seeds are fixed: a failure replays exactly).
 #include "admin/form21.h"
 #include "admin/form50.h"
+#include "admin/letterheadfile.h"
 #include "app/form2.h"
 #include "app/form3.h"
 #include "app/form4.h"
@@ -15,12 +16,18 @@
 #include "data/jetsql.h"
 #include "office/fakespreadsheet.h"
 #include "platform/forms.h"
+#include "platform/controls.h"
 #include "pregnancy/form30.h"
+#include "stats/form8.h"
+#include "support/desktopwheel.h"
+#include "support/rawdb.h"
 #include "support/testenv.h"
 #include "workup/form7.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -33,6 +40,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QSet>
 #include <QTest>
 
@@ -354,6 +362,43 @@ private:
 
 } // namespace
 
+// A control whose value the mouse wheel changes.
+bool wheelChangesValue(const QWidget* w)
+{
+    return qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+           qobject_cast<const QCalendarWidget*>(w) ||
+           (qobject_cast<const QAbstractSlider*>(w) && !qobject_cast<const QScrollBar*>(w));
+}
+
+// Rows for each such control of a window (those inside another, as the calendar's year box, go with it).
+template <class W> void addWheelRows(const char* window)
+{
+    W w;
+    for (const QWidget* c : w.template findChildren<QWidget*>()) {
+        bool inner = false;
+        for (const QWidget* p = c->parentWidget(); p && !inner; p = p->parentWidget())
+            inner = wheelChangesValue(p);
+        if (wheelChangesValue(c) && !inner)
+            QTest::newRow(qPrintable(QStringLiteral("%1 / %2").arg(window, c->objectName())))
+                << QString::fromLatin1(window) << c->objectName();
+    }
+}
+
+// What the control shows of its value.
+QString valueOf(const QWidget* c)
+{
+    if (auto* calendar = qobject_cast<const QCalendarWidget*>(c))
+        return QStringLiteral("%1/%2 %3")
+            .arg(calendar->monthShown())
+            .arg(calendar->yearShown())
+            .arg(calendar->selectedDate().toString(Qt::ISODate));
+    if (auto* spin = qobject_cast<const QAbstractSpinBox*>(c))
+        return spin->text();
+    if (auto* slider = qobject_cast<const QAbstractSlider*>(c))
+        return QString::number(slider->value());
+    return platform::controlText(c);
+}
+
 
 void press(QWidget* w, const char* button) { fixture::control<QPushButton>(w, button)->click(); }
 using fixture::control;
@@ -424,7 +469,7 @@ struct ThreeCouples {
                 w->box("VilleTxt")->setText(kMarker);
             o = {w, [w] { press(w, "Command2"); }, QStringLiteral("SELECT Ville FROM CIVILITES WHERE numero=%1").arg(a),
                  [] { return forms().find<Form3>()->box("VilleTxt")->text(); }};
-        } else if (window.startsWith("Form5")) {
+        } else if (window.startsWith("Form5 ")) {
             press(main, "CmdOuvrirFiche");
             auto* w = forms().find<Form5>();
             if (type)
@@ -464,6 +509,10 @@ struct ThreeCouples {
                 control<QLineEdit>(w, "Text1")->setText(kMarker);
             o = {w, [w] { press(w, "Enregistre"); }, QString(),
                  [] { return control<QLineEdit>(forms().find<Form50>(), "Text1")->text(); }};
+        } else if (window == "Form8") {
+            press(main, "CmdStat");
+            auto* w = forms().find<Form8>();
+            o = {w, [w] { press(w, "CmdRechercher"); }, QString(), [] { return QString(); }};
         } else if (window == "Form7") {
             press(main, "CmdExamens");
             auto* w = forms().find<Form7>();
@@ -491,7 +540,7 @@ struct ThreeCouples {
             press(main, "CmdCreeDossier");
         else if (window == "Form3")
             press(main, "CmdModifie");
-        else if (window.startsWith("Form5"))
+        else if (window.startsWith("Form5 "))
             press(main, "CmdOuvrirFiche");
         else if (window == "Form7")
             press(main, "CmdExamens");
@@ -692,6 +741,138 @@ private slots:
         }
         if (typed && !opened.markerQuery.isEmpty())
             QVERIFY(Sql(couples.db()).text(opened.markerQuery.toUtf8().constData()) != ThreeCouples::kMarker);
+    }
+
+    // Every control of the windows whose value the wheel changes: the focus on a button, the wheel turned over
+    // the control, then the window's storing button (the search for the statistics). What the control
+    // shows and every stored row are those of the same session without the wheel.
+    void wheelChangesNothingWithoutTheFocus_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("control");
+        addWheelRows<Form2>("Form2");
+        addWheelRows<Form3>("Form3");
+        addWheelRows<Form5>("Form5 save");
+        addWheelRows<Form6>("Form6");
+        addWheelRows<Form7>("Form7");
+        addWheelRows<Form30>("Form30");
+        addWheelRows<Form50>("Form50");
+        addWheelRows<Form8>("Form8");
+    }
+
+    void wheelChangesNothingWithoutTheFocus()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, control);
+        const auto session = [&](bool wheel) {
+            ThreeCouples couples;
+            {
+                RawDb raw(couples.db());
+                for (int list = 1; list <= 40; ++list)
+                    raw.exec(QStringLiteral("INSERT INTO OPTIONS (NUMEROS, TEXTE) VALUES (%1, 'Premier'), "
+                                            "(%1, 'Second')").arg(list));
+            }
+            const ThreeCouples::Opened opened = couples.openOnA(window, false);
+            QWidget* w = opened.window;
+            auto* c = w ? w->findChild<QWidget*>(control) : nullptr;
+            if (!c)
+                return QStringLiteral("! no control ") + control;
+            c->show(); // a product box its scheme hides
+            w->activateWindow();
+            if (!QTest::qWaitForWindowActive(w))
+                return QStringLiteral("! the window is not active");
+            auto* other = w->findChild<QPushButton*>();
+            other->setFocus(Qt::OtherFocusReason);
+            if (wheel && !turnWheelOver(c))
+                return QStringLiteral("! the control is not under the pointer");
+            const QWidget* focus = QApplication::focusWidget();
+            QString outcome = valueOf(c) + QStringLiteral("\nfocus on ") +
+                              (focus == other ? QStringLiteral("the button") : QStringLiteral("another control")) +
+                              QLatin1Char('\n');
+            opened.store();
+            forms().flush();
+            Sql sql(couples.db());
+            for (const char* table : {"CIVILITES", "FICHE", "EXAMENS", "GROSSESSE"})
+                outcome += sql.dump(QStringLiteral("SELECT * FROM %1 ORDER BY rowid").arg(table));
+            QFile letterhead(letterhead::defaultPath());
+            if (letterhead.open(QIODevice::ReadOnly))
+                outcome += QString::fromLatin1(letterhead.readAll());
+            return outcome;
+        };
+        const QString turned = session(true);
+        QVERIFY2(!turned.startsWith(QLatin1Char('!')), qPrintable(turned));
+        QCOMPARE(turned, session(false));
+    }
+
+    // A row holding a value its window cannot show as it is stored, another box changed and stored (a box of
+    // the same list too, where one is given): the value reads back byte for byte, but for that box's item.
+    void valuesAWindowCannotShowAreKept_data()
+    {
+        QTest::addColumn<QString>("window");
+        QTest::addColumn<QString>("column");
+        QTest::addColumn<QString>("stored"); // as an SQL literal
+        QTest::addColumn<QString>("tick");   // a check box of the same list the user ticks
+        QTest::addColumn<QString>("kept");   // the literal read back
+        const auto text = [](const QString& t) { return QLatin1Char('\'') + t + QLatin1Char('\''); };
+        const QString longText = text(QString(40000, QLatin1Char('x')) + QStringLiteral("fin"));
+        QStringList thousand;
+        for (int i = 0; i < 1000; ++i)
+            thousand << QString::number(i % 2);
+        const QString crlf = QStringLiteral("\r\n");
+        QTest::newRow("Form3, long address") << "Form3" << "CIVILITES.ADRESSE1" << longText << QString() << longText;
+        QTest::newRow("Form3, line break in one-line box")
+            << "Form3" << "CIVILITES.ADRESSE2" << text("Bât. B" + crlf + "Résidence") << QString()
+            << text("Bât. B" + crlf + "Résidence");
+        QTest::newRow("Form3, Null") << "Form3" << "CIVILITES.FAX" << "NULL" << QString() << "NULL";
+        QTest::newRow("Form7, long text") << "Form7" << "EXAMENS.PRUT" << longText << QString() << longText;
+        QTest::newRow("Form7, long combo text") << "Form7" << "EXAMENS.Diag" << longText << QString() << longText;
+        QTest::newRow("Form5 save, long combo text") << "Form5 save" << "FICHE.ANA" << longText << QString() << longText;
+        QTest::newRow("Form5 save, check value 2") << "Form5 save" << "FICHE.REDUC" << "2" << QString() << "2";
+        QTest::newRow("Form5 save, start date not a date")
+            << "Form5 save" << "FICHE.JCYCLE" << text("pas une date") << QString() << text("pas une date");
+        QTest::newRow("Form30, long item") << "Form30" << "GROSSESSE.HOSPIT" << longText << QString() << longText;
+        QTest::newRow("Form30, 1000 items")
+            << "Form30" << "GROSSESSE.TERG2M" << text(thousand.join(crlf)) << QString() << text(thousand.join(crlf));
+        QStringList ticked = thousand;
+        ticked[0] = QStringLiteral("1");
+        QTest::newRow("Form30, 1000 items, the first ticked")
+            << "Form30" << "GROSSESSE.TERG2M" << text(thousand.join(crlf)) << "ChkPathG_0" << text(ticked.join(crlf));
+        const QString checks = text(QStringList{"2", "1", "0", "5", "0", "-1"}.join(crlf));
+        QTest::newRow("Form30, check items outside 0 and 1")
+            << "Form30" << "GROSSESSE.TERG2F" << checks << QString() << checks;
+        QTest::newRow("Form30, check items outside 0 and 1, the third ticked")
+            << "Form30" << "GROSSESSE.TERG2F" << checks << "ChkPathF_2"
+            << text(QStringList{"2", "1", "1", "5", "0", "-1"}.join(crlf));
+    }
+
+    void valuesAWindowCannotShowAreKept()
+    {
+        QFETCH(QString, window);
+        QFETCH(QString, column);
+        QFETCH(QString, stored);
+        QFETCH(QString, tick);
+        QFETCH(QString, kept);
+        ThreeCouples couples;
+        const QString table = column.section(QLatin1Char('.'), 0, 0);
+        const QString name = column.section(QLatin1Char('.'), 1);
+        QString row = QStringLiteral("%1 WHERE NUMERO=%2").arg(table).arg(couples.a);
+        {
+            RawDb raw(couples.db());
+            if (table == QLatin1String("GROSSESSE")) {
+                const QString sheet = raw.text(QStringLiteral("SELECT NUMINTFICH FROM FICHE WHERE NUMERO=%1").arg(couples.a));
+                QVERIFY(raw.exec(QStringLiteral("INSERT INTO GROSSESSE (NUMFICH) VALUES (%1)").arg(sheet)));
+                row = QStringLiteral("GROSSESSE WHERE NUMFICH=") + sheet;
+            }
+            QVERIFY(raw.exec(QStringLiteral("UPDATE %1 SET %2=%3 WHERE %4").arg(table, name, stored, row.section(" WHERE ", 1))));
+        }
+        const ThreeCouples::Opened opened = couples.openOnA(window);
+        if (!tick.isEmpty())
+            control<QCheckBox>(opened.window, qPrintable(tick))->setChecked(true);
+        opened.store();
+        forms().flush();
+        RawDb raw(couples.db());
+        QCOMPARE(raw.text(opened.markerQuery), ThreeCouples::kMarker);
+        QCOMPARE(raw.text(QStringLiteral("SELECT quote(%1) FROM %2").arg(name, row)), kept);
     }
 
     void impatientUser_data()

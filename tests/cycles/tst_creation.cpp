@@ -14,9 +14,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
+#include <QApplication>
+#include <QThread>
 #include <QTest>
 #include <functional>
+#include <cstdio>
 #include <utility>
 
 using data::Database;
@@ -116,6 +120,47 @@ struct Meanwhile final : platform::MessageService {
     }
 };
 
+// How long the office takes to store a workbook, on both workstations: long enough for their saves to overlap.
+constexpr int kSaveMs = 200;
+
+// The creation window of a couple with the type and the periods typed, its protocol workbook open.
+Form6* readyToSave(int couple)
+{
+    platform::forms().get<Form4>()->ui->NumLbl->setText(QString::number(couple));
+    openCreationWindowFromMain();
+    Form6* w = platform::forms().find<Form6>();
+    w->ui->CmbType->setEditText(QStringLiteral("FIV"));
+    w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
+    QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
+    return w;
+}
+
+// Another workstation: a program of its own on the same database and workbook folder, which saves a new sheet
+// for the couple as soon as the file go appears, then writes the messages it gave, one a line.
+int otherWorkstation(const QString& database, const QString& workbooks, int couple, const QString& go)
+{
+    TestEnv env;
+    office::FakeSpreadsheet fake;
+    fake.delaySaves(kSaveMs);
+    env.setSetting(QStringLiteral("CHEMIN"), database);
+    env.setSetting(QStringLiteral("CheminXls"), workbooks);
+    data::CHEMIN_BASE = database;
+    QFile protocol(platform::programFile(QStringLiteral("Folivex01.xls")));
+    if (!protocol.open(QIODevice::WriteOnly) || protocol.write("template of the other workstation") <= 0)
+        return 1;
+    protocol.close();
+    Form6* w = readyToSave(couple);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    while (!QFile::exists(go))
+        QThread::msleep(1);
+    for (int i = 0; i < 3; ++i) // whatever it asks
+        env.messages.answerYes();
+    QTest::mouseClick(w->ui->CmdNouvFiche, Qt::LeftButton);
+    std::printf("%s\n", qPrintable(env.messages.texts().join(QLatin1Char('\n'))));
+    return 0;
+}
+
 } // namespace
 
 class TstCreation : public QObject {
@@ -135,7 +180,9 @@ private slots:
     void saveStoresWorkbookAndRow();
     void saveWithoutWorkbook();
     void saveRefusals();
-    void existingWorkbookIsNotReplacedSilently();
+    void blankDateBoxesAreEmpty_data();
+    void blankDateBoxesAreEmpty();
+    void existingFileIsNeverReplaced();
     void couplesNeverShareAWorkbook();
     void missingWorkbookFolderIsNamed();
     void sheetStaysWithTheLoadedCouple();
@@ -143,6 +190,8 @@ private slots:
     void sheetNumberTakenElsewhere_data();
     void sheetNumberTakenElsewhere();
     void databaseFailureKeepsTheWindow();
+    void otherWorkstationSavesAtTheSameMoment_data();
+    void otherWorkstationSavesAtTheSameMoment();
     void quitAndHelp();
 };
 
@@ -242,15 +291,17 @@ void TstCreation::staleExams()
         QCOMPARE(w->ui->Label30->text(), caption);
 }
 
-// Exams that cannot be read (a table without the columns asked for) never pass for a recent work-up.
+// Exams that cannot be read (rows the engine fails to read) never pass for a recent work-up.
 void TstCreation::uncheckedExamsAreSaid()
 {
     Fixture f;
     const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
     {
         RawDb raw(f.env.dbPath());
-        QVERIFY(raw.exec(QStringLiteral("ALTER TABLE EXAMENS RENAME TO EXAMENS_ANCIEN")));
-        QVERIFY(raw.exec(QStringLiteral("CREATE TABLE EXAMENS (AUTRE TEXT)")));
+        QVERIFY(raw.exec(QStringLiteral("INSERT INTO EXAMENS (NUMERO) VALUES (%1)").arg(couple)));
+        // A column the engine fails to compute, at every row read.
+        QVERIFY(raw.exec(QStringLiteral("ALTER TABLE EXAMENS ADD COLUMN ILLISIBLE GENERATED ALWAYS AS "
+                                         "(abs(-9223372036854775807 - 1)) VIRTUAL")));
     }
     Form6* w = f.open(couple);
     QVERIFY(w && w->isVisible());
@@ -411,8 +462,10 @@ void TstCreation::saveStoresWorkbookAndRow()
     f.save(w, {true});
     QCOMPARE(f.env.messages.texts(), (QStringList{kSheetQuestion, QStringLiteral("Nouvelle Fiche Enregistrée")}));
     QVERIFY(!platform::forms().isLoaded<Form6>());
-    QVERIFY(QFile::exists(f.workbook(QStringLiteral("MARTICl3_38426.xls"))));
-    QVERIFY(f.fake.log().contains(QStringLiteral("save ") + f.workbook(QStringLiteral("MARTICl3_38426.xls"))));
+    QFile workbook(f.workbook(QStringLiteral("MARTICl3_38426.xls")));
+    QVERIFY(workbook.open(QIODevice::ReadOnly));
+    QVERIFY(workbook.readAll().startsWith("template 1\nA3=")); // the protocol's workbook as personalised
+    QCOMPARE(QDir(f.env.workbookDir()).entryList(QDir::Files | QDir::Hidden), QStringList{"MARTICl3_38426.xls"});
     QVERIFY(f.fake.openDocuments().isEmpty());
 
     auto rs = f.sheets(couple);
@@ -464,6 +517,21 @@ void TstCreation::saveWithoutWorkbook()
     f.save(w, {true, false});
     QVERIFY(!platform::forms().isLoaded<Form6>());
     QCOMPARE(f.sheets(couple)->RecordCount(), 1);
+
+    // A workbook built, then closed in the spreadsheet: why it is not stored comes before the question.
+    platform::forms().flush();
+    w = f.open(couple);
+    w->ui->CmbType->setEditText(QStringLiteral("IAC"));
+    w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
+    QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
+    f.fake.userCloses(f.fake.openDocuments().first());
+    f.env.messages.clear();
+    f.save(w, {true, false});
+    QCOMPARE(f.env.messages.texts(),
+             (QStringList{kSheetQuestion,
+                          QStringLiteral("Le classeur du protocole n'est plus ouvert dans le tableur : il ne peut pas "
+                                         "être enregistré."),
+                          kNoWorkbookQuestion}));
 }
 
 void TstCreation::saveRefusals()
@@ -495,7 +563,50 @@ void TstCreation::saveRefusals()
     QCOMPARE(f.fake.openDocuments().size(), 1);
 }
 
-void TstCreation::existingWorkbookIsNotReplacedSilently()
+// A date box that holds only blanks is empty, as in the cycle sheet window: an empty periods or analogue date
+// stores the empty text, an empty start date a Null cycle day; a start date that is not a date is refused.
+void TstCreation::blankDateBoxesAreEmpty_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QVariant>("stored"); // invalid: the save is refused
+    QTest::newRow("periods, two blanks") << "TxtJRegles" << "  " << "JSTIM" << QVariant(QString());
+    QTest::newRow("analogue, one blank") << "TxtDatAna" << " " << "DATANA" << QVariant(QString());
+    QTest::newRow("start, two blanks") << "TxtMiseRoute" << "  " << "JCYCLE" << QVariant(QMetaType(QMetaType::Nullptr));
+    QTest::newRow("start, not a date") << "TxtMiseRoute" << "31/02/05" << "JCYCLE" << QVariant();
+}
+
+void TstCreation::blankDateBoxesAreEmpty()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, column);
+    QFETCH(QVariant, stored);
+    Fixture f;
+    Form6* w = f.openMartin();
+    w->ui->CmbType->setEditText(QStringLiteral("FIV"));
+    w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
+    w->ui->TxtDatAna->setText(QStringLiteral("20/02/2005"));
+    w->findChild<QLineEdit*>(box)->setText(text);
+    if (!stored.isValid()) {
+        f.save(w, {});
+        QCOMPARE(f.env.messages.texts(), QStringList{kBadDate});
+        QVERIFY(platform::forms().isLoaded<Form6>());
+        QCOMPARE(f.sheets(f.martin)->RecordCount(), 0);
+        return;
+    }
+    f.save(w, {true, true});
+    QCOMPARE(f.env.messages.texts().last(), QStringLiteral("Nouvelle Fiche Enregistrée"));
+    auto rs = f.sheets(f.martin);
+    QCOMPARE(rs->RecordCount(), 1);
+    if (column == QLatin1String("JCYCLE"))
+        QVERIFY(rs->Fields(column).isNull());
+    else
+        QCOMPARE(rs->Fields(column), stored);
+}
+
+void TstCreation::existingFileIsNeverReplaced()
 {
     Fixture f;
     const int couple = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
@@ -509,16 +620,13 @@ void TstCreation::existingWorkbookIsNotReplacedSilently()
     w->ui->CmbType->setEditText(QStringLiteral("FIV"));
     w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
     QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
-    f.save(w, {true, false, true}); // save the sheet, do not replace, save without workbook
-    const QStringList texts = f.env.messages.texts();
-    QCOMPARE(texts.size(), 4);
-    QVERIFY(texts[1].contains(existing));
-    QCOMPARE(texts[2], kNoWorkbookQuestion);
+    f.save(w, {true});
+    QCOMPARE(f.env.messages.texts(), (QStringList{kSheetQuestion, QStringLiteral("Nouvelle Fiche Enregistrée")}));
     QFile file(existing);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("earlier workbook"));
-    auto rs = f.sheets(couple);
-    QCOMPARE(rs->text(QStringLiteral("NomFichier")), cycles::kNoWorkbook);
+    QCOMPARE(f.sheets(couple)->text(QStringLiteral("NomFichier")), QStringLiteral("MARTICl1_38426_2.xls"));
+    QVERIFY(QFile::exists(f.workbook(QStringLiteral("MARTICl1_38426_2.xls"))));
 }
 
 // MARTIN Claire and MARTINEAU Clémence give the same name on the same day: the second takes the next free one.
@@ -547,7 +655,7 @@ void TstCreation::couplesNeverShareAWorkbook()
     QVERIFY(first.open(QIODevice::ReadOnly));
     QCOMPARE(first.readAll(), QByteArray("MARTIN"));
 
-    // A file that no sheet names is still only replaced on the user's word.
+    // A file that no sheet names is passed over as well.
     QVERIFY(QFile::remove(f.workbook(recorded[1])));
     f.db->exec(QStringLiteral("UPDATE FICHE SET NomFichier='autre.xls' WHERE NomFichier='%1'").arg(recorded[1]));
     QFile stray(f.workbook(base + "_2.xls"));
@@ -559,9 +667,10 @@ void TstCreation::couplesNeverShareAWorkbook()
     w->ui->TxtJRegles->setText(QStringLiteral("01/03/2005"));
     QTest::mouseClick(w->ui->Command1, Qt::LeftButton);
     f.env.messages.clear();
-    f.save(w, {true, true});
-    QVERIFY(f.env.messages.texts().value(1).contains(f.workbook(base + "_2.xls")));
-    QCOMPARE(f.sheets(couple)->text(QStringLiteral("NomFichier")), base + "_2.xls");
+    f.save(w, {true});
+    QCOMPARE(f.env.messages.texts(), (QStringList{kSheetQuestion, QStringLiteral("Nouvelle Fiche Enregistrée")}));
+    QCOMPARE(f.sheets(couple)->text(QStringLiteral("NomFichier")), base + "_4.xls");
+    QCOMPARE(QFileInfo(f.workbook(base + "_2.xls")).size(), 0);
 }
 
 void TstCreation::missingWorkbookFolderIsNamed()
@@ -649,8 +758,10 @@ void TstCreation::sheetNumberTakenElsewhere()
                                       "ORDER BY NUMINTFICH").arg(f.martin)),
              QStringLiteral("3 AUTRE.xls|4 ") + name);
     if (workbook) {
-        QVERIFY(f.fake.log().contains(QStringLiteral("save ") + f.workbook(name)));
-        QCOMPARE(f.fake.log().filter(QStringLiteral("write N8")).last(), QStringLiteral("write N8 typed \"4\""));
+        QFile stored(f.workbook(name));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(stored.readAll()).split(QLatin1Char('\n')).filter(QStringLiteral("N8=")).last(),
+                 QStringLiteral("N8=typed \"4\""));
     }
 }
 
@@ -695,5 +806,77 @@ void TstCreation::quitAndHelp()
     QCOMPARE(f.sheets(couple)->RecordCount(), 0);
 }
 
-QTEST_MAIN(TstCreation)
+// Another workstation saves a new sheet at the same moment, for the same couple or for a couple whose names give
+// the same workbook name: each sheet gets a number of its own and names the workbook stored for it, whole, with
+// its number and its couple; no workbook is written over another.
+void TstCreation::otherWorkstationSavesAtTheSameMoment_data()
+{
+    QTest::addColumn<bool>("sameCouple");
+    QTest::newRow("same couple") << true;
+    QTest::newRow("two couples, one workbook name") << false;
+}
+
+void TstCreation::otherWorkstationSavesAtTheSameMoment()
+{
+    QFETCH(bool, sameCouple);
+    for (int round = 0; round < 3; ++round) {
+        Fixture f;
+        f.fake.delaySaves(kSaveMs);
+        const int ours = f.addCouple(QStringLiteral("MARTIN"), QStringLiteral("Claire"));
+        const int theirs = sameCouple ? ours : f.addCouple(QStringLiteral("MARTINEAU"), QStringLiteral("Clémence"));
+        f.addSheets(ours, {1, 2});
+        if (!sameCouple)
+            f.addSheets(theirs, {1, 2});
+        const QString go = f.env.path(QStringLiteral("go"));
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--workstation"), f.env.dbPath(), f.env.workbookDir(), QString::number(theirs), go});
+        QVERIFY(other.waitForReadyRead(30000));
+        QCOMPARE(other.readLine().trimmed(), QByteArray("ready"));
+        Form6* w = readyToSave(ours);
+        QFile(go).open(QIODevice::WriteOnly);
+        f.save(w, {true});
+        QVERIFY(other.waitForFinished(30000));
+        QCOMPARE(other.exitCode(), 0);
+        const QStringList said{kSheetQuestion, QStringLiteral("Nouvelle Fiche Enregistrée")};
+        QCOMPARE(QString::fromUtf8(other.readAllStandardOutput()).trimmed().split(QLatin1Char('\n')), said);
+        QCOMPARE(f.env.messages.texts(), said);
+
+        const QStringList rows = RawDb(f.env.dbPath())
+                                     .text(QStringLiteral("SELECT NUMERO || ' ' || NUMFICH || ' ' || NomFichier FROM "
+                                                          "FICHE WHERE NUMFICH > 2 ORDER BY NUMINTFICH"))
+                                     .split(QLatin1Char('|'));
+        QCOMPARE(rows.size(), 2);
+        QStringList names;
+        for (const QString& row : rows) {
+            const QStringList parts = row.split(QLatin1Char(' '));
+            const int couple = parts[0].toInt();
+            names << parts[2];
+            QFile file(f.workbook(parts[2]));
+            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(row));
+            const QStringList cells = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+            QCOMPARE(cells.filter(QStringLiteral("N8=")).last(), QStringLiteral("N8=typed \"%1\"").arg(parts[1]));
+            QCOMPARE(cells.filter(QStringLiteral("B6=")).last(),
+                     QStringLiteral("B6=text \"%1\"").arg(couple == ours ? "MARTIN" : "MARTINEAU"));
+        }
+        QCOMPARE(RawDb(f.env.dbPath()).text(QStringLiteral("SELECT NUMFICH FROM FICHE WHERE NUMFICH > 2 ORDER BY NUMFICH")),
+                 sameCouple ? QStringLiteral("3|4") : QStringLiteral("3|3"));
+        names.sort();
+        QCOMPARE(QDir(f.env.workbookDir()).entryList(QDir::Files | QDir::Hidden, QDir::Name), names);
+        platform::forms().unloadAll();
+        platform::forms().flush();
+    }
+}
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 6 && qstrcmp(argv[1], "--workstation") == 0)
+        return otherWorkstation(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                                QByteArray(argv[4]).toInt(), QString::fromLocal8Bit(argv[5]));
+    TstCreation test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_creation.moc"

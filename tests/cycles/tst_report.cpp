@@ -3,6 +3,7 @@
 #include "data/database.h"
 #include "data/globals.h"
 #include "office/fakespreadsheet.h"
+#include "support/faultyfiles.h"
 #include "support/testenv.h"
 
 #include "tst_sheetsupport.h"
@@ -311,7 +312,7 @@ private slots:
         printers.pdfChosen = env->path("no/such/dir/cro.pdf");
         QTest::mouseClick(f->ui->CmdCRO, Qt::LeftButton);
         QCOMPARE(env->messages.texts(), QStringList{"Le compte rendu opératoire n'a pas pu être enregistré dans " +
-                                                    printers.pdfChosen + "."});
+                                                    printers.pdfChosen + " : le répertoire n'existe pas."});
         QVERIFY(printers.pdfShown.isEmpty());
 
         env->messages.clear();
@@ -321,6 +322,33 @@ private slots:
         QCOMPARE(env->messages.texts(), QStringList{"Le compte rendu opératoire est enregistré dans " +
                                                     printers.pdfChosen + ", mais aucun programme ne peut l'afficher."});
         QVERIFY(pdfText(printers.pdfChosen).contains(QStringLiteral("Madame MARTIN Claire")));
+    }
+
+    // A full or failing disk: never said saved nor shown, an earlier report of that name kept whole, the cause
+    // said.
+    void noPrinterSaveOntoAFailingDisk_data() { addDiskFaultRows(); }
+    void noPrinterSaveOntoAFailingDisk()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, cause);
+        SmallDisk disk(1024 * 1024);
+        DISK_FAULT_OR_SKIP(disk, fault);
+        Form5* f = openFullSheet();
+        printers.available = false;
+        printers.pdfChosen = disk.path() + "/CRO MARTIN Claire 2005-03-15.pdf";
+        QFile earlier(printers.pdfChosen);
+        QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("earlier report") == 14);
+        earlier.close();
+        {
+            const DiskFault failing(fault, disk, "CRO MARTIN", 4096);
+            QTest::mouseClick(f->ui->CmdCRO, Qt::LeftButton);
+        }
+        QVERIFY(earlier.open(QIODevice::ReadOnly));
+        QCOMPARE(earlier.readAll(), QByteArray("earlier report"));
+        QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).filter(".~"), QStringList());
+        QVERIFY(printers.pdfShown.isEmpty());
+        QCOMPARE(env->messages.texts(), QStringList{"Le compte rendu opératoire n'a pas pu être enregistré dans " +
+                                                    printers.pdfChosen + " : " + cause + "."});
     }
 
     // The offered name holds no character that would make it a path or that a share refuses.

@@ -222,15 +222,16 @@ private slots:
             QCOMPARE(f->ui->Label30->text(), warning);
     }
 
-    // Exams that cannot be read (a table without the columns asked for) never pass for a recent work-up.
+    // Exams that cannot be read (rows the engine fails to read) never pass for a recent work-up.
     void uncheckedExamsAreSaid()
     {
         addExams(env->dbPath(), 12, {{"DTSPERMO", daysAgo(400)}});
         addSheet(env->dbPath(), 12, 1);
         {
             RawDb raw(env->dbPath());
-            QVERIFY(raw.exec(QStringLiteral("ALTER TABLE EXAMENS RENAME TO EXAMENS_ANCIEN")));
-            QVERIFY(raw.exec(QStringLiteral("CREATE TABLE EXAMENS (AUTRE TEXT)")));
+            // A column the engine fails to compute, at every row read.
+            QVERIFY(raw.exec(QStringLiteral("ALTER TABLE EXAMENS ADD COLUMN ILLISIBLE GENERATED ALWAYS AS "
+                                             "(abs(-9223372036854775807 - 1)) VIRTUAL")));
         }
         Form5* f = openCouple(12);
         QVERIFY(f->isVisible());
@@ -329,15 +330,27 @@ private slots:
         QVERIFY(!f->ui->Frame6->isVisible());
     }
 
+    // A date box that holds only blanks is empty: the save goes on, and stores no blanks.
+    void saveWithEmptyDatesEmptiesTheCycleStart_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("emptied") << QString();
+        QTest::newRow("blanks only") << QStringLiteral("  ");
+    }
     void saveWithEmptyDatesEmptiesTheCycleStart()
     {
-        const qint64 id = addSheet(env->dbPath(), 12, 1);
+        QFETCH(QString, text);
+        const qint64 id = addSheet(env->dbPath(), 12, 1, {{"DATEPONC", "16/03/2005"}, {"JSTIM", "01/03/2005"}});
         Form5* f = openCouple(12);
         for (QLineEdit* e : {f->ui->TxtDatAna, f->ui->TxtMiseRoute, f->ui->TxtJRegles, f->ui->TxtDateTrans, f->ui->TxtDatePonc})
-            e->clear();
+            e->setText(text);
         env->messages.answerYes();
         QTest::mouseClick(f->ui->CmdModif, Qt::LeftButton);
-        QVERIFY(sheetRow(env->dbPath(), id)->Fields("JCYCLE").isNull());
+        QCOMPARE(env->messages.texts().last(), QStringLiteral("Fiche courante modifiée"));
+        auto rs = sheetRow(env->dbPath(), id);
+        QVERIFY(rs->Fields("JCYCLE").isNull());
+        for (const char* column : {"DATANA", "JSTIM", "DATETRANS", "DATEPONC"})
+            QCOMPARE(rs->Fields(column), QVariant(QString()));
     }
 
     void saveRefusals_data()

@@ -313,7 +313,7 @@ void TstLoOffice::otherInstancesAreNeverTouched()
 
     QVERIFY(user->isOpen(theirs.document));
     QCOMPARE(user->officeProcessIds().size(), 1);
-    QVERIFY(user->save(theirs.document, m_env->path("mine-saved.xls")));
+    QVERIFY(user->save(theirs.document, m_env->path("mine-saved.xls"), true, nullptr));
     QCOMPARE(user->readCells(m_env->path("mine-saved.xls"), {"B6"}).value(0).text, QString("USER"));
     user->shutdown();
     QVERIFY(user->officeProcessIds().isEmpty());

@@ -2,6 +2,8 @@
 // messages and stops the callers rely on.
 #include "office/fakespreadsheet.h"
 #include "office/spreadsheet.h"
+#include "platform/environment.h"
+#include "support/faultyfiles.h"
 #include "support/testenv.h"
 
 #include <QDir>
@@ -35,6 +37,8 @@ private slots:
     void cellValues();
     void copyTemplate();
     void copyFailures();
+    void copyOntoAFailingDisk_data();
+    void copyOntoAFailingDisk();
     void openWorkbook();
     void writeCells();
     void saveWorkbook();
@@ -97,7 +101,7 @@ void TstOffice::copyFailures()
     QVERIFY(!COPIE_MODELE("FIVNAT.xls"));
     QCOMPARE(env.messages.texts(),
              QStringList{"Impossible de copier le fichier " + env.programDir() + "/FIVNAT.xls sur " +
-                         workingCopyPath() + "."});
+                         workingCopyPath() + " : un répertoire porte ce nom."});
     QVERIFY(QFileInfo(workingCopyPath()).isDir());
 
     // A template that is a folder is no template.
@@ -106,6 +110,31 @@ void TstOffice::copyFailures()
     QVERIFY(!COPIE_MODELE("Folivex01.xls"));
     QCOMPARE(env.messages.texts(),
              QStringList{"Le fichier " + env.programDir() + "/Folivex01.xls n'existe pas."});
+    QVERIFY(fake.calls().isEmpty());
+}
+
+void TstOffice::copyOntoAFailingDisk_data() { addDiskFaultRows(); }
+
+// The program folder full or failing: the caller stops with the cause, and the working copy keeps what it held.
+void TstOffice::copyOntoAFailingDisk()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, cause);
+    TestEnv env;
+    FakeSpreadsheet fake;
+    SmallDisk disk(256 * 1024);
+    DISK_FAULT_OR_SKIP(disk, fault);
+    platform::setProgramDir(disk.path());
+    writeFile(disk.path() + "/Folivex01.xls", QByteArray(64 * 1024, 'p'));
+    writeFile(workingCopyPath(), "registry form of another patient");
+    {
+        const DiskFault failing(fault, disk, QString::fromLatin1(WORKING_COPY), 16 * 1024);
+        QVERIFY(!COPIE_MODELE("Folivex01.xls"));
+    }
+    QCOMPARE(env.messages.texts(), QStringList{"Impossible de copier le fichier " + disk.path() + "/Folivex01.xls sur " +
+                                               workingCopyPath() + " : " + cause + "."});
+    QCOMPARE(readFile(workingCopyPath()), QByteArray("registry form of another patient"));
+    QCOMPARE(QDir(disk.path()).entryList(QDir::Files | QDir::Hidden).filter(".~"), QStringList());
     QVERIFY(fake.calls().isEmpty());
 }
 

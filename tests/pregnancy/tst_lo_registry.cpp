@@ -51,7 +51,7 @@ private slots:
         QVERIFY(form.hasWorkbook());
         QVERIFY(engine->isOpen(form.document()));
         const QString stored = env.path(QStringLiteral("fivnat-read.xls"));
-        QVERIFY(engine->save(form.document(), stored));
+        QVERIFY(engine->save(form.document(), stored, true, nullptr));
 
         const QList<CellContent> cells = engine->readCells(
             stored, {QStringLiteral("A1"), QStringLiteral("G10"), QStringLiteral("P57"), QStringLiteral("P53"),

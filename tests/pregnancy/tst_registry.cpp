@@ -7,6 +7,7 @@
 #include "pregnancy/followup.h"
 #include "pregnancy/form30.h"
 #include "pregnancy/registry.h"
+#include "support/faultyfiles.h"
 #include "support/testenv.h"
 
 #include <QCheckBox>
@@ -206,6 +207,16 @@ private slots:
         QCOMPARE(env->messages.boxes.size(), 1);
         QVERIFY(fake->calls().isEmpty());
         QVERIFY(QDir(platform::programFile(QStringLiteral("temp.xls"))).removeRecursively());
+
+        // A working copy that cannot be written whole: the same, with the cause.
+        if (WriteErrors::available()) {
+            const WriteErrors failing(QStringLiteral("temp.xls"));
+            env->messages.clear();
+            print(f);
+            QCOMPARE(env->messages.boxes.size(), 1);
+            QVERIFY(env->messages.texts().first().endsWith(QStringLiteral(" : erreur d'écriture sur le disque ou le réseau.")));
+            QVERIFY(fake->calls().isEmpty());
+        }
 
         // No spreadsheet program: the user is told instead of nothing happening.
         fake->setAvailable(false);

@@ -544,6 +544,21 @@ private slots:
         QCOMPARE(examRow(n)->text("DTBWF"), QString());
         QCOMPARE(examRow(n)->text("DTGENF"), QString("01/03/2005"));
     }
+
+    // A date box that holds only blanks is empty: the save neither stops on it nor stores the blanks.
+    void blankDateBoxesAreEmpty()
+    {
+        const int n = openActive("KAPPA");
+        c("TxtPds")->setFocus();
+        c("TxtDateGen")->setText("  ");
+        exams()->TxtDateGen_DblClick();
+        c("TxtDateGen")->clear();
+        env->messages.answerYes();
+        click("Command2");
+        QCOMPARE(env->messages.texts().last(), QString("Fiche courante modifiée"));
+        QCOMPARE(env->messages.texts().count("Date non Valide"), 0);
+        QCOMPARE(examRow(n)->Fields("DTBWF"), QVariant(QString()));
+    }
 };
 
 QTEST_MAIN(TestExams)

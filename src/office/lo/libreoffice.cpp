@@ -3,6 +3,8 @@
 #include "office/libreoffice.h"
 
 #include "platform/conversions.h"
+#include "platform/filewrite.h"
+#include "platform/progresswindow.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -11,7 +13,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QThread>
 #include <QUrl>
@@ -58,12 +60,21 @@
 #include <com/sun/star/util/XNumberFormats.hpp>
 #include <com/sun/star/util/XNumberFormatsSupplier.hpp>
 
+#include <atomic>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <clocale>
+#include <deque>
 #include <fcntl.h>
+#include <future>
+#include <mutex>
+#include <optional>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -78,8 +89,9 @@ namespace office {
 
 namespace {
 
-constexpr int kStartTimeoutMs = 60000;
 constexpr int kExitTimeoutMs = 15000;
+// Less room than this on a disk, and a store that failed there is taken for a full disk.
+constexpr qint64 kFullDiskBytes = 1024 * 1024;
 
 OUString ou(const QString& s) { return OUString(reinterpret_cast<const sal_Unicode*>(s.utf16()), s.size()); }
 QString qs(const OUString& s) { return QString(reinterpret_cast<const QChar*>(s.getStr()), s.getLength()); }
@@ -324,9 +336,7 @@ bool prepareProfile(const QString& dir)
         return true;
     if (!QDir().mkpath(dir + QStringLiteral("/user")))
         return false;
-    const QByteArray bytes = content.toUtf8();
-    QSaveFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size() && out.commit();
+    return platform::writeFile(file, content.toUtf8());
 }
 
 lang::Locale french()
@@ -415,16 +425,164 @@ public:
     Reference<frame::XModel> model;
 };
 
+// Why the office could not store a workbook in the folder: it says no more than that it failed, and a full disk
+// is what fails a store where the program itself writes.
+int storeError(const QString& folder)
+{
+    struct statvfs disk;
+    if (::statvfs(QFile::encodeName(folder).constData(), &disk) == 0 &&
+        qint64(disk.f_bavail) * qint64(disk.f_frsize) < kFullDiskBytes)
+        return ENOSPC;
+    return EIO;
+}
+
+// The one thread that talks to the office: a call the office never answers holds it, never the caller.
+class OfficeThread {
+public:
+    ~OfficeThread()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void post(std::function<void()> task)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { loop(); });
+        m_tasks.push_back(std::move(task));
+        m_wake.notify_one();
+    }
+
+private:
+    void loop()
+    {
+        for (;;) {
+            std::function<void()> task;
+            {
+                std::unique_lock lock(m_mutex);
+                m_wake.wait(lock, [this] { return m_stop || !m_tasks.empty(); });
+                if (m_tasks.empty())
+                    return;
+                task = std::move(m_tasks.front());
+                m_tasks.pop_front();
+            }
+            task();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_tasks;
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+// How long a call may take before the wait shows at all: most calls end well within it.
+constexpr int kQuietWaitMs = 50;
+
 } // namespace
 
+// The members below "office thread" are used only from tasks run there; the others from the caller's thread.
 struct LibreOfficeSpreadsheet::Impl {
     LibreOfficeOptions options;
     bool visible = false;
+    std::atomic<qint64> launcherPid = 0; // set by a start on the office thread, read by end()
+
+    // office thread
     Reference<uno::XComponentContext> remote;
     Reference<frame::XDesktop2> desktop;
     QHash<int, Reference<frame::XModel>> documents;
     int nextId = 1;
-    qint64 launcherPid = 0;
+
+    OfficeThread thread; // last: it ends before what its tasks use goes
+
+    // Runs work on the office thread and waits for it, within the time limit. Past the limit the user may end
+    // the office: the call then throws NoAnswer once the work has returned (killing the office makes any call
+    // it was in return at once).
+    template <class F>
+    auto run(int limitMs, F&& work) -> decltype(work())
+    {
+        using Result = decltype(work());
+        auto task = std::make_shared<std::packaged_task<Result()>>(std::forward<F>(work));
+        std::future<Result> result = task->get_future();
+        thread.post([task] { (*task)(); });
+        const auto done = [&] { return result.wait_for(std::chrono::seconds(0)) == std::future_status::ready; };
+        bool ended = false;
+        if (result.wait_for(std::chrono::milliseconds(kQuietWaitMs)) != std::future_status::ready) {
+            platform::waitFor(QStringLiteral("Le tableur travaille, veuillez patienter…"), done, limitMs,
+                              [&](qint64 waited) {
+                                  if (!done() && !waitLonger(waited) && !done()) {
+                                      end();
+                                      ended = true;
+                                  }
+                              });
+        }
+        if (ended) {
+            result.wait();
+            forgetOffice();
+            throw NoAnswer();
+        }
+        return result.get();
+    }
+
+    // Drops what this engine held of an office that was ended; nothing of it can answer any more.
+    void forgetOffice()
+    {
+        std::promise<void> forgotten;
+        thread.post([&] {
+            disconnect();
+            forgotten.set_value();
+        });
+        forgotten.get_future().wait();
+    }
+
+    // Kills the program's own office (its launcher and soffice.bin, found by the pipe only they listen on).
+    void end()
+    {
+        for (qint64 pid : processesWithPipe(options.pipeName, false))
+            ::kill(static_cast<pid_t>(pid), SIGKILL);
+        QElapsedTimer timer;
+        timer.start();
+        while (!processesWithPipe(options.pipeName, false).isEmpty() && timer.elapsed() < 5000) {
+            reap(launcherPid);
+            QThread::msleep(20);
+        }
+        reap(launcherPid);
+        launcherPid = 0;
+    }
+
+    // Reaches the instance on our pipe (maybe left running by an earlier run of the program, with a registry
+    // form open) or starts one, with the longer limit of a start.
+    bool ready()
+    {
+        if (run(options.callLimitMs, [this] { return connected() || connect(); }))
+            return true;
+        return run(options.startLimitMs, [this] { return launch(); });
+    }
+
+    // What read finds in a workbook on disk, loaded hidden and read-only; nothing when it cannot be read.
+    template <class Result, class Read>
+    Result readDocument(const QString& path, Read read)
+    {
+        if (!QFileInfo(path).isFile() || !ready())
+            return {};
+        return run(options.callLimitMs, [&]() -> Result {
+            try {
+                const ReadOnlyDocument document(desktop, path);
+                return read(document.model);
+            } catch (const uno::Exception&) {
+                return {};
+            }
+        });
+    }
+
+    // --- office thread ---
 
     void disconnect()
     {
@@ -465,12 +623,10 @@ struct LibreOfficeSpreadsheet::Impl {
         }
     }
 
-    // Reaches the instance on our pipe (maybe left running by an earlier run of the program, with a registry
-    // form open) or starts one.
-    bool ensureRunning()
+    // Starts the office and connects to it; false once nothing of ours runs any more. How long it may take is
+    // the caller's limit.
+    bool launch()
     {
-        if (connected() || connect())
-            return true;
         if (!prepareProfile(options.profileDir))
             return false;
         QStringList args{
@@ -486,7 +642,7 @@ struct LibreOfficeSpreadsheet::Impl {
         launcherPid = pid;
         QElapsedTimer timer;
         timer.start();
-        while (timer.elapsed() < kStartTimeoutMs) {
+        for (;;) {
             if (connect())
                 return true;
             // The launcher hands over to an instance already running on our profile and exits; keep trying
@@ -497,7 +653,6 @@ struct LibreOfficeSpreadsheet::Impl {
                 return false;
             QThread::msleep(50);
         }
-        return false;
     }
 
     Reference<frame::XModel> model(int id)
@@ -555,30 +710,37 @@ struct LibreOfficeSpreadsheet::Impl {
         return true;
     }
 
-    // What read finds in a workbook on disk, loaded hidden and read-only; nothing when it cannot be read.
-    template <class Result, class Read> Result readDocument(const QString& path, Read read)
+    QList<Reference<frame::XModel>> openModels()
     {
-        if (!QFileInfo(path).isFile() || !ensureRunning())
-            return {};
-        try {
-            const ReadOnlyDocument document(desktop, path);
-            return read(document.model);
-        } catch (const uno::Exception&) {
-            return {};
+        QList<Reference<frame::XModel>> models;
+        Reference<container::XEnumeration> all = desktop->getComponents()->createEnumeration();
+        while (all->hasMoreElements()) {
+            Reference<frame::XModel> model(all->nextElement(), UNO_QUERY);
+            if (model.is())
+                models << model;
         }
+        return models;
     }
 
     bool hasOpenDocuments()
     {
         try {
-            Reference<container::XEnumeration> all = desktop->getComponents()->createEnumeration();
-            while (all->hasMoreElements()) {
-                if (Reference<frame::XModel>(all->nextElement(), UNO_QUERY).is())
-                    return true;
-            }
+            return !openModels().isEmpty();
         } catch (const uno::Exception&) {
+            return false;
         }
-        return false;
+    }
+
+    // What the workbook's stored file is: the working copy, or a workbook of the user's.
+    static bool isWorkingCopy(const Reference<frame::XModel>& model)
+    {
+        return QFileInfo(QUrl(qs(model->getURL())).toLocalFile()) == QFileInfo(workingCopyPath());
+    }
+
+    static bool isModified(const Reference<frame::XModel>& model)
+    {
+        const Reference<util::XModifiable> modifiable(model, UNO_QUERY);
+        return modifiable.is() && modifiable->isModified();
     }
 };
 
@@ -605,18 +767,25 @@ LibreOfficeSpreadsheet::LibreOfficeSpreadsheet(LibreOfficeOptions options) : d(s
 
 LibreOfficeSpreadsheet::~LibreOfficeSpreadsheet()
 {
-    if (!d->connected())
-        return;
-    // A visible workbook left for the user (the registry form) outlives the program; nothing else does.
-    if (d->visible && d->hasOpenDocuments())
-        return;
-    shutdown();
+    try {
+        // A visible workbook left for the user (the registry form) outlives the program; nothing else does.
+        const bool left = d->run(d->options.callLimitMs, [this] {
+            return !d->connected() || (d->visible && d->hasOpenDocuments());
+        });
+        if (!left)
+            shutdown();
+    } catch (const NoAnswer&) {
+        // ended by the user
+    }
 }
 
 const LibreOfficeOptions& LibreOfficeSpreadsheet::options() const { return d->options; }
 bool LibreOfficeSpreadsheet::isVisible() const { return d->visible; }
-bool LibreOfficeSpreadsheet::start() { return d->ensureRunning(); }
-bool LibreOfficeSpreadsheet::isRunning() { return d->connected() || d->connect(); }
+bool LibreOfficeSpreadsheet::start() { return d->ready(); }
+bool LibreOfficeSpreadsheet::isRunning()
+{
+    return d->run(d->options.callLimitMs, [this] { return d->connected() || d->connect(); });
+}
 
 QList<qint64> LibreOfficeSpreadsheet::officeProcessIds() const
 {
@@ -625,195 +794,257 @@ QList<qint64> LibreOfficeSpreadsheet::officeProcessIds() const
 
 QString LibreOfficeSpreadsheet::commandLabel(const QString& command)
 {
-    if (!d->ensureRunning())
+    if (!d->ready())
         return {};
-    try {
-        const Reference<container::XNameAccess> modules = frame::theUICommandDescription::get(d->remote);
-        const Reference<container::XNameAccess> calc(
-            modules->getByName(OUString::createFromAscii("com.sun.star.sheet.SpreadsheetDocument")), UNO_QUERY_THROW);
-        uno::Sequence<beans::PropertyValue> properties;
-        if (!(calc->getByName(ou(command)) >>= properties))
-            return {};
-        for (sal_Int32 i = 0; i < properties.getLength(); ++i) {
-            OUString label;
-            if (properties[i].Name == "Label" && (properties[i].Value >>= label))
-                return qs(label);
+    return d->run(d->options.callLimitMs, [&]() -> QString {
+        try {
+            const Reference<container::XNameAccess> modules = frame::theUICommandDescription::get(d->remote);
+            const Reference<container::XNameAccess> calc(
+                modules->getByName(OUString::createFromAscii("com.sun.star.sheet.SpreadsheetDocument")),
+                UNO_QUERY_THROW);
+            uno::Sequence<beans::PropertyValue> properties;
+            if (!(calc->getByName(ou(command)) >>= properties))
+                return {};
+            for (sal_Int32 i = 0; i < properties.getLength(); ++i) {
+                OUString label;
+                if (properties[i].Name == "Label" && (properties[i].Value >>= label))
+                    return qs(label);
+            }
+        } catch (const uno::Exception&) {
         }
-    } catch (const uno::Exception&) {
-    }
-    return {};
+        return {};
+    });
 }
 
 Spreadsheet::Opened LibreOfficeSpreadsheet::open(const QString& path)
 {
-    if (!d->ensureRunning())
-        return {OpenStatus::NoApplication, 0};
-    if (!QFileInfo(path).isFile())
-        return {OpenStatus::FileNotFound, 0};
     for (int attempt = 0; attempt < 2; ++attempt) {
-        try {
-            Reference<frame::XComponentLoader> loader(d->desktop, UNO_QUERY_THROW);
-            const auto args = props({prop("Hidden", uno::Any(!d->visible)), prop("ReadOnly", uno::Any(false))});
-            Reference<lang::XComponent> component =
-                // "_default" reuses an empty start window the user may have left, instead of adding a frame.
-                loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_default"), 0, args);
-            Reference<frame::XModel> model(component, UNO_QUERY);
-            if (!model.is() || !Reference<sheet::XSpreadsheetDocument>(model, UNO_QUERY).is()) {
-                closeModel(model);
-                return {OpenStatus::Failed, 0};
-            }
-            if (d->visible) {
-                try {
-                    Reference<awt::XTopWindow> top(
-                        model->getCurrentController()->getFrame()->getContainerWindow(), UNO_QUERY);
-                    if (top.is())
-                        top->toFront();
-                } catch (const uno::Exception&) {
+        if (!d->ready())
+            return {OpenStatus::NoApplication, 0};
+        if (!QFileInfo(path).isFile())
+            return {OpenStatus::FileNotFound, 0};
+        const std::optional<Opened> opened = d->run(d->options.callLimitMs, [&]() -> std::optional<Opened> {
+            try {
+                Reference<frame::XComponentLoader> loader(d->desktop, UNO_QUERY_THROW);
+                const auto args =
+                    props({prop("Hidden", uno::Any(!d->visible)), prop("ReadOnly", uno::Any(false))});
+                Reference<lang::XComponent> component =
+                    // "_default" reuses an empty start window the user may have left, instead of adding a frame.
+                    loader->loadComponentFromURL(ou(fileUrl(path)), OUString::createFromAscii("_default"), 0, args);
+                Reference<frame::XModel> model(component, UNO_QUERY);
+                if (!model.is() || !Reference<sheet::XSpreadsheetDocument>(model, UNO_QUERY).is()) {
+                    closeModel(model);
+                    return Opened{OpenStatus::Failed, 0};
                 }
+                if (d->visible) {
+                    try {
+                        Reference<awt::XTopWindow> top(
+                            model->getCurrentController()->getFrame()->getContainerWindow(), UNO_QUERY);
+                        if (top.is())
+                            top->toFront();
+                    } catch (const uno::Exception&) {
+                    }
+                }
+                const int id = d->nextId++;
+                d->documents.insert(id, model);
+                return Opened{OpenStatus::Opened, id};
+            } catch (const uno::RuntimeException&) {
+                // The user ended the office since the last call: start a new one and try again.
+                d->disconnect();
+                return std::nullopt;
+            } catch (const uno::Exception&) {
+                return Opened{OpenStatus::Failed, 0};
             }
-            const int id = d->nextId++;
-            d->documents.insert(id, model);
-            return {OpenStatus::Opened, id};
-        } catch (const uno::RuntimeException&) {
-            // The user ended the office since the last call: start a new one and try again.
-            d->disconnect();
-            if (!d->ensureRunning())
-                return {OpenStatus::NoApplication, 0};
-        } catch (const uno::Exception&) {
-            return {OpenStatus::Failed, 0};
-        }
+        });
+        if (opened)
+            return *opened;
     }
     return {OpenStatus::Failed, 0};
 }
 
-bool LibreOfficeSpreadsheet::isOpen(int document) { return d->model(document).is(); }
+bool LibreOfficeSpreadsheet::isOpen(int document)
+{
+    return d->run(d->options.callLimitMs, [&] { return d->model(document).is(); });
+}
 
 bool LibreOfficeSpreadsheet::writeCell(int document, const QString& address, const CellValue& value)
 {
-    const Reference<frame::XModel> model = d->model(document);
-    if (!model.is())
-        return false;
-    try {
-        Reference<table::XCell> cell = cellAt(activeSheet(model), address);
-        Reference<beans::XPropertySet> cellProps(cell, UNO_QUERY_THROW);
-        const OUString formatProp = OUString::createFromAscii("NumberFormat");
-        switch (value.kind) {
-        case CellValue::Kind::Text:
-            Reference<text::XText>(cell, UNO_QUERY_THROW)->setString(ou(value.text));
-            break;
-        case CellValue::Kind::Number:
-            cell->setValue(value.number);
-            break;
-        case CellValue::Kind::Date: {
-            cell->setValue(double(platform::dayNumber(value.date)));
-            const Reference<util::XNumberFormats> formats = numberFormats(model);
-            sal_Int32 current = 0;
-            cellProps->getPropertyValue(formatProp) >>= current;
-            if (!isDateFormat(formats, current)) { // keep a date layout the template chose for the cell
-                const OUString code = OUString::createFromAscii("JJ/MM/AAAA");
-                sal_Int32 key = formats->queryKey(code, french(), false);
-                if (key < 0)
-                    key = formats->addNew(code, french());
-                cellProps->setPropertyValue(formatProp, uno::Any(key));
-            }
-            break;
-        }
-        case CellValue::Kind::Typed: {
-            sal_Int32 before = 0;
-            cellProps->getPropertyValue(formatProp) >>= before;
-            cellProps->setPropertyValue(OUString::createFromAscii("FormulaLocal"), uno::Any(ou(value.text)));
-            // Complete dates never get here (they arrive as Date); anything else the office read as a date,
-            // such as "10/10", is kept as the text that was typed.
-            if (cell->getType() == table::CellContentType_VALUE) {
-                sal_Int32 after = 0;
-                cellProps->getPropertyValue(formatProp) >>= after;
-                if (after != before && isDateFormat(numberFormats(model), after)) {
-                    cellProps->setPropertyValue(formatProp, uno::Any(before));
-                    Reference<text::XText>(cell, UNO_QUERY_THROW)->setString(ou(value.text));
+    return d->run(d->options.callLimitMs, [&] {
+        const Reference<frame::XModel> model = d->model(document);
+        if (!model.is())
+            return false;
+        try {
+            Reference<table::XCell> cell = cellAt(activeSheet(model), address);
+            Reference<beans::XPropertySet> cellProps(cell, UNO_QUERY_THROW);
+            const OUString formatProp = OUString::createFromAscii("NumberFormat");
+            switch (value.kind) {
+            case CellValue::Kind::Text:
+                Reference<text::XText>(cell, UNO_QUERY_THROW)->setString(ou(value.text));
+                break;
+            case CellValue::Kind::Number:
+                cell->setValue(value.number);
+                break;
+            case CellValue::Kind::Date: {
+                cell->setValue(double(platform::dayNumber(value.date)));
+                const Reference<util::XNumberFormats> formats = numberFormats(model);
+                sal_Int32 current = 0;
+                cellProps->getPropertyValue(formatProp) >>= current;
+                if (!isDateFormat(formats, current)) { // keep a date layout the template chose for the cell
+                    const OUString code = OUString::createFromAscii("JJ/MM/AAAA");
+                    sal_Int32 key = formats->queryKey(code, french(), false);
+                    if (key < 0)
+                        key = formats->addNew(code, french());
+                    cellProps->setPropertyValue(formatProp, uno::Any(key));
                 }
+                break;
             }
-            break;
+            case CellValue::Kind::Typed: {
+                sal_Int32 before = 0;
+                cellProps->getPropertyValue(formatProp) >>= before;
+                cellProps->setPropertyValue(OUString::createFromAscii("FormulaLocal"), uno::Any(ou(value.text)));
+                // Complete dates never get here (they arrive as Date); anything else the office read as a date,
+                // such as "10/10", is kept as the text that was typed.
+                if (cell->getType() == table::CellContentType_VALUE) {
+                    sal_Int32 after = 0;
+                    cellProps->getPropertyValue(formatProp) >>= after;
+                    if (after != before && isDateFormat(numberFormats(model), after)) {
+                        cellProps->setPropertyValue(formatProp, uno::Any(before));
+                        Reference<text::XText>(cell, UNO_QUERY_THROW)->setString(ou(value.text));
+                    }
+                }
+                break;
+            }
+            }
+            return true;
+        } catch (const uno::Exception&) {
+            return false;
         }
-        }
-        return true;
-    } catch (const uno::Exception&) {
-        return false;
-    }
+    });
 }
 
-bool LibreOfficeSpreadsheet::save(int document, const QString& path)
+// The office writes a temporary file of its own beside what it stores, then copies it under the name: both go
+// into a private folder beside the workbook, and the workbook is put in place once it is whole. A store cut short
+// (a full disk, a write error, the office ended or dead) leaves nothing in the workbook folder, and the file under
+// the name is never a part of a workbook.
+bool LibreOfficeSpreadsheet::save(int document, const QString& path, bool replace, platform::FileFailure* failure)
 {
-    const Reference<frame::XModel> model = d->model(document);
-    if (!model.is())
+    const auto failed = [&](int error) {
+        if (failure)
+            *failure = platform::FileFailure{path, error ? error : EIO};
         return false;
-    try {
-        Reference<frame::XStorable> storable(model, UNO_QUERY_THROW);
-        storable->storeToURL(ou(fileUrl(path)),
-                             props({prop("FilterName", uno::Any(OUString::createFromAscii("MS Excel 97"))),
-                                    prop("Overwrite", uno::Any(true))}));
-        return QFileInfo(path).isFile();
-    } catch (const uno::Exception&) {
-        return false;
-    }
+    };
+    const QString staging = platform::temporaryNameBeside(path);
+    if (::mkdir(QFile::encodeName(staging).constData(), 0700) != 0)
+        return failed(errno);
+    const auto removeStaging = qScopeGuard([&] { QDir(staging).removeRecursively(); });
+    const QString staged = staging + QLatin1Char('/') + QFileInfo(path).fileName();
+    const bool stored = d->run(d->options.callLimitMs, [&] {
+        const Reference<frame::XModel> model = d->model(document);
+        if (!model.is())
+            return false;
+        try {
+            Reference<frame::XStorable> storable(model, UNO_QUERY_THROW);
+            storable->storeToURL(ou(fileUrl(staged)),
+                                 props({prop("FilterName", uno::Any(OUString::createFromAscii("MS Excel 97"))),
+                                        prop("Overwrite", uno::Any(true))}));
+            return true;
+        } catch (const uno::RuntimeException&) {
+            d->connected(); // a dead office is forgotten
+            return false;
+        } catch (const uno::Exception&) {
+            return false;
+        }
+    });
+    if (!stored || !isWholeWorkbook(staged))
+        return failed(storeError(staging));
+    return platform::installFile(staged, path, replace, failure);
 }
 
 void LibreOfficeSpreadsheet::bringToFront(int document)
 {
-    const Reference<frame::XModel> model = d->model(document);
-    if (!d->visible || !model.is())
+    if (!d->visible)
         return;
-    try {
-        Reference<awt::XTopWindow> top(model->getCurrentController()->getFrame()->getContainerWindow(), UNO_QUERY);
-        if (top.is())
-            top->toFront();
-    } catch (const uno::Exception&) {
-    }
+    d->run(d->options.callLimitMs, [&] {
+        const Reference<frame::XModel> model = d->model(document);
+        if (!model.is())
+            return;
+        try {
+            Reference<awt::XTopWindow> top(model->getCurrentController()->getFrame()->getContainerWindow(),
+                                           UNO_QUERY);
+            if (top.is())
+                top->toFront();
+        } catch (const uno::Exception&) {
+        }
+    });
 }
 
 void LibreOfficeSpreadsheet::close(int document)
 {
-    closeModel(d->model(document));
-    d->documents.remove(document);
+    d->run(d->options.callLimitMs, [&] {
+        closeModel(d->model(document));
+        d->documents.remove(document);
+    });
 }
 
 void LibreOfficeSpreadsheet::closeAll()
 {
-    d->documents.clear();
-    if (!d->connected() && !d->connect())
-        return;
-    try {
-        QList<Reference<frame::XModel>> models;
-        Reference<container::XEnumeration> all = d->desktop->getComponents()->createEnumeration();
-        while (all->hasMoreElements()) {
-            Reference<frame::XModel> model(all->nextElement(), UNO_QUERY);
-            if (model.is())
-                models << model;
+    d->run(d->options.callLimitMs, [this] {
+        d->documents.clear();
+        if (!d->connected() && !d->connect())
+            return;
+        try {
+            for (const auto& model : d->openModels())
+                closeModel(model);
+        } catch (const uno::Exception&) {
+            d->disconnect();
         }
-        for (const auto& model : models)
-            closeModel(model);
-    } catch (const uno::Exception&) {
-        d->disconnect();
-    }
+    });
 }
 
-void LibreOfficeSpreadsheet::quit()
+void LibreOfficeSpreadsheet::quit(const QList<int>& keep)
 {
-    if (!d->connected() && !d->connect())
-        return;
-    d->terminate();
+    d->run(d->options.callLimitMs, [&] {
+        if (!d->connected() && !d->connect())
+            return;
+        try {
+            for (auto it = d->documents.begin(); it != d->documents.end();) {
+                const Reference<frame::XModel> model = d->model(it.key());
+                // Headless, nobody could see what would be left.
+                const bool left = d->visible && model.is() &&
+                                  (keep.contains(it.key()) || (Impl::isModified(model) && !Impl::isWorkingCopy(model)));
+                if (left) {
+                    ++it;
+                    continue;
+                }
+                closeModel(model);
+                it = d->documents.erase(it);
+            }
+            if (d->openModels().isEmpty())
+                d->terminate();
+        } catch (const uno::Exception&) {
+            d->disconnect();
+        }
+    });
 }
 
 void LibreOfficeSpreadsheet::shutdown()
 {
-    if (!d->connected() && !d->connect()) {
-        d->waitForExit(); // an instance still starting or ending
-        return;
-    }
-    closeAll();
-    if (d->connected())
-        d->terminate();
-    else
-        d->waitForExit();
+    d->run(d->options.callLimitMs, [this] {
+        if (!d->connected() && !d->connect()) {
+            d->waitForExit(); // an instance still starting or ending
+            return;
+        }
+        d->documents.clear();
+        try {
+            for (const auto& model : d->openModels())
+                closeModel(model);
+        } catch (const uno::Exception&) {
+        }
+        if (d->connected())
+            d->terminate();
+        else
+            d->waitForExit();
+    });
 }
 
 QList<QStringList> LibreOfficeSpreadsheet::readTexts(const QString& path, const QString& range)
